@@ -1,0 +1,58 @@
+// Export: the list of matching rows written to a dated text file.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace brisquel {
+
+class TallyState;
+
+// One reading of the local clock.
+struct LocalTime {
+    int year = 0;
+    int month = 0;  // 1..12
+    int day = 0;    // 1..31
+    int hour = 0;   // 0..23
+    int minute = 0; // 0..59
+    int second = 0; // 0..59
+};
+
+// Reads the local clock once.
+LocalTime currentLocalTime();
+
+// The folder of the running program, as the platform reports it, UTF-8.
+std::string programFolder();
+
+// "导出文件_Y-M-D_HMS.txt", every number without leading zeros; `copy` > 1 inserts
+// " (copy)" before ".txt".
+std::string exportFileName(const LocalTime& time, int copy = 1);
+
+// The text in the system's ANSI code page (code page 936 off Windows). A character the
+// code page cannot hold, or a byte that is not valid UTF-8, becomes "?".
+std::string toAnsi(std::string_view utf8);
+
+struct ExportResult {
+    std::string path;  // the file written, or the one that could not be written
+    std::string error; // empty on success; otherwise the system's reason
+    bool ok() const { return error.empty(); }
+};
+
+// Creates `path` as a new file holding `bytes`. Fails, without touching anything, when
+// the file exists already; a file that cannot be fully written is removed again.
+// `exists` tells the caller to try another name.
+struct WriteResult {
+    bool ok = false;
+    bool exists = false;
+    std::string error;
+};
+WriteResult writeNewFile(const std::string& path, std::string_view bytes);
+
+bool canExport(const TallyState& state);
+
+// Writes allouttxt, converted to the ANSI code page, to a new file in `folder` named
+// after `time`. An existing file is never replaced: the first free name of "name.txt",
+// "name (2).txt", "name (3).txt", ... is used, and its path returned.
+ExportResult exportList(const TallyState& state, std::string_view folder, const LocalTime& time);
+
+} // namespace brisquel

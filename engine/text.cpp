@@ -1,0 +1,117 @@
+// String routines shared by the import, the statistics and the export.
+#include "text.h"
+
+#include <bit>
+#include <charconv>
+#include <cstring>
+
+#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
+#include <emmintrin.h>
+#define BRISQUEL_HAVE_SSE2 1
+#endif
+
+namespace brisquel {
+
+std::size_t findCrLf(std::string_view text, std::size_t from) {
+    const char* const base = text.data();
+    std::size_t pos = from;
+    while (pos < text.size()) {
+        const void* lf = std::memchr(base + pos, '\n', text.size() - pos);
+        if (lf == nullptr)
+            return npos;
+        const std::size_t at = static_cast<const char*>(lf) - base;
+        // A LF right at `from` follows the previous pair's LF (or the text's start), so it
+        // cannot end a pair that begins inside this piece.
+        if (at > from && base[at - 1] == '\r')
+            return at - 1;
+        pos = at + 1;
+    }
+    return npos;
+}
+
+std::int64_t countCrLf(std::string_view text) {
+    std::int64_t count = 0;
+    for (std::size_t at = findCrLf(text, 0); at != npos; at = findCrLf(text, at + 2))
+        ++count;
+    return count;
+}
+
+bool RowCursor::next(std::size_t& begin, std::size_t& end) {
+    if (m_done)
+        return false;
+    begin = m_pos;
+    const std::size_t at = findCrLf(m_text, m_pos);
+    if (at == npos) {
+        end = m_text.size();
+        m_done = true;
+    } else {
+        end = at;
+        m_pos = at + 2;
+    }
+    return true;
+}
+
+std::optional<std::string_view> cellAt(std::string_view row, std::int64_t index) {
+    if (index < 0)
+        return std::nullopt;
+    std::size_t begin = 0;
+    for (std::int64_t k = 0; k < index; ++k) {
+        const void* tab = std::memchr(row.data() + begin, '\t', row.size() - begin);
+        if (tab == nullptr)
+            return std::nullopt;
+        begin = static_cast<const char*>(tab) - row.data() + 1;
+    }
+    const void* tab = std::memchr(row.data() + begin, '\t', row.size() - begin);
+    const std::size_t end = tab == nullptr ? row.size() : static_cast<const char*>(tab) - row.data();
+    return row.substr(begin, end - begin);
+}
+
+std::size_t findText(std::string_view haystack, std::string_view needle, std::size_t from) {
+    const std::size_t m = needle.size();
+    if (from > haystack.size() || haystack.size() - from < m)
+        return npos;
+    if (m < 2)
+        return haystack.find(needle, from);
+#ifdef BRISQUEL_HAVE_SSE2
+    // Compare the needle's first and last byte at 16 positions at once and check the
+    // middle only where both agree: in Chinese text the first byte alone matches often.
+    const char* const h = haystack.data();
+    const __m128i first = _mm_set1_epi8(needle.front());
+    const __m128i last = _mm_set1_epi8(needle.back());
+    std::size_t i = from;
+    for (; i + m - 1 + 16 <= haystack.size(); i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i + m - 1));
+        auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
+        while (mask != 0) {
+            const std::size_t at = i + std::countr_zero(mask);
+            if (std::memcmp(h + at + 1, needle.data() + 1, m - 2) == 0)
+                return at;
+            mask &= mask - 1;
+        }
+    }
+    return haystack.find(needle, i);
+#else
+    return haystack.find(needle, from);
+#endif
+}
+
+ContainsScan::ContainsScan(std::string_view text, std::string_view needle)
+    : m_text(text), m_needle(needle), m_next(needle.empty() ? 0 : findText(text, needle)) {}
+
+bool ContainsScan::contains(std::size_t begin, std::size_t end) {
+    if (m_needle.empty())
+        return end > begin;
+    if (m_next < begin)
+        m_next = findText(m_text, m_needle, begin);
+    // Occurrences are ordered by start, so if the first one at or after `begin` runs past
+    // `end`, every later one does too.
+    return m_next != npos && m_next + m_needle.size() <= end;
+}
+
+DecimalText::DecimalText(std::int64_t value) {
+    const auto result = std::to_chars(m_digits.data(), m_digits.data() + m_digits.size(), value);
+    m_size = static_cast<std::size_t>(result.ptr - m_digits.data());
+}
+
+} // namespace brisquel

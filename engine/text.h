@@ -1,0 +1,70 @@
+// String routines the engine's passes share: finding rows, cells and substrings in large
+// texts without copying them, and numbers as decimal text without allocating.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace brisquel {
+
+inline constexpr std::size_t npos = std::string_view::npos;
+
+// The position of the first CR LF at or after `from`, or npos.
+std::size_t findCrLf(std::string_view text, std::size_t from);
+
+// The number of CR LF pairs in the text.
+std::int64_t countCrLf(std::string_view text);
+
+// Walks the pieces of a text cut at every CR LF, in order. The piece after the last
+// CR LF counts too, even when empty, so a text with n pairs has n + 1 pieces.
+class RowCursor {
+public:
+    explicit RowCursor(std::string_view text) : m_text(text) {}
+
+    // The next piece as [begin, end) offsets; false once every piece was given.
+    bool next(std::size_t& begin, std::size_t& end);
+
+private:
+    std::string_view m_text;
+    std::size_t m_pos = 0;
+    bool m_done = false;
+};
+
+// Cell `index` of a row cut at every TAB, or nothing when the row has no such cell.
+std::optional<std::string_view> cellAt(std::string_view row, std::int64_t index);
+
+// Substring search for one needle, fast on long texts.
+std::size_t findText(std::string_view haystack, std::string_view needle, std::size_t from = 0);
+
+// Answers "does text[begin, end) contain the needle?" for a series of ranges that move
+// forward through one text, searching each byte of the text about once in all.
+class ContainsScan {
+public:
+    ContainsScan(std::string_view text, std::string_view needle);
+
+    // `begin` must not decrease from one call to the next. A non-empty range contains
+    // the empty needle; an empty range contains nothing.
+    bool contains(std::size_t begin, std::size_t end);
+
+private:
+    std::string_view m_text;
+    std::string_view m_needle;
+    std::size_t m_next; // first occurrence at or after the last `begin`, or npos
+};
+
+// A number as decimal text, held in place.
+class DecimalText {
+public:
+    explicit DecimalText(std::int64_t value);
+    std::string_view view() const { return {m_digits.data(), m_size}; }
+
+private:
+    std::array<char, 24> m_digits{};
+    std::size_t m_size = 0;
+};
+
+} // namespace brisquel
