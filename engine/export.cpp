@@ -94,8 +94,8 @@ std::string narrow(std::wstring_view wide, UINT codePage) {
     std::string bytes;
     if (wide.empty())
         return bytes;
-    const int size =
-        WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+    const int size = WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                         nullptr, nullptr);
     bytes.resize(static_cast<std::size_t>(size));
     WideCharToMultiByte(codePage, 0, wide.data(), static_cast<int>(wide.size()), bytes.data(), size, nullptr,
                         nullptr);
@@ -104,9 +104,9 @@ std::string narrow(std::wstring_view wide, UINT codePage) {
 
 std::string systemReason(DWORD code) {
     wchar_t* buffer = nullptr;
-    const DWORD size =
-        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                       nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const DWORD size = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                          FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::wstring text(buffer, size);
     LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' '))
@@ -137,7 +137,8 @@ std::string toAnsi(std::string_view utf8) {
     bytes.reserve(utf8.size());
     while (!utf8.empty()) {
         std::size_t size = std::min(slice, utf8.size());
-        for (int back = 0; back < 3 && size < utf8.size() && (static_cast<unsigned char>(utf8[size]) & 0xC0) == 0x80;
+        for (int back = 0;
+             back < 3 && size < utf8.size() && (static_cast<unsigned char>(utf8[size]) & 0xC0) == 0x80;
              ++back)
             --size;
         bytes += narrow(widen(utf8.substr(0, size)), CP_ACP);
@@ -149,7 +150,8 @@ std::string toAnsi(std::string_view utf8) {
 WriteResult writeNewFile(const std::string& path, std::string_view bytes) {
     // Paths go through wide characters: a narrow path would be read in the ANSI code page.
     const std::wstring widePath = widen(path);
-    HANDLE file = CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
         return {false, code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS, systemReason(code)};
@@ -270,7 +272,7 @@ std::string programFolder() {
 std::string toAnsi(std::string_view utf8) {
     static Cp936Encoder encoder;
     std::string bytes;
-    bytes.reserve(utf8.size()); // no character takes more bytes in code page 936 than in UTF-8
+    reserveLarge(bytes, utf8.size()); // no character takes more bytes in code page 936 than in UTF-8
     std::size_t i = 0;
     while (i < utf8.size()) {
         const std::size_t ascii = i;

@@ -13,12 +13,9 @@ bool isImportable(std::string_view text) {
     return !text.empty() && findCrLf(text, 0) != npos;
 }
 
-void importText(TallyState& state, std::string text, TallyView& view) {
-    // Quotes mean nothing to the tool. Deleting them first can join a CR and a LF that a
-    // quote kept apart, and that pair then ends a row like any other.
-    if (text.find('"') != std::string::npos)
-        std::erase(text, '"');
+namespace {
 
+void importRows(TallyState& state, std::string_view text, TallyView& view) {
     const std::string header = view.fieldText(FieldId::Text3);
     // The text is cut at every CR LF, and a CR LF is added after it first, so the piece
     // after the last pair is a row too; the empty piece after the added pair is not examined.
@@ -37,10 +34,22 @@ void importText(TallyState& state, std::string text, TallyView& view) {
         // header text, every row containing it anywhere is taken for a repeated header.
         if (headerScan.contains(begin, end) && state.alltxtContains(header))
             continue;
-        state.appendRow(std::string_view(text).substr(begin, end - begin));
+        state.appendRow(text.substr(begin, end - begin));
         view.showText(LabelId::Label5, DecimalText(state.alltxti()).view());
     }
     state.releaseSpareRows();
+}
+
+} // namespace
+
+void importText(TallyState& state, std::string_view text, TallyView& view) {
+    // Quotes mean nothing to the tool. Deleting them first can join a CR and a LF that a
+    // quote kept apart, and that pair then ends a row like any other.
+    if (text.find('"') == npos)
+        return importRows(state, text, view);
+    std::string unquoted(text);
+    std::erase(unquoted, '"');
+    importRows(state, unquoted, view);
 }
 
 } // namespace brisquel

@@ -1,7 +1,6 @@
 // Report import: clipboard text in, non-empty rows appended to the tally state.
 #pragma once
 
-#include <string>
 #include <string_view>
 
 namespace brisquel {
@@ -14,7 +13,6 @@ bool isImportable(std::string_view text);
 
 // Appends the text's non-empty rows to alltxt, dropping every row that contains the
 // header text (Text3) once alltxt holds it too, and reports progress row by row.
-// Takes the text by value so that a caller can move a large clipboard in.
-void importText(TallyState& state, std::string text, TallyView& view);
+void importText(TallyState& state, std::string_view text, TallyView& view);
 
 } // namespace brisquel

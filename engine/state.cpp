@@ -21,13 +21,13 @@ void TallyState::reset(TallyView& view) {
 }
 
 void TallyState::appendRow(std::string_view row) {
-    m_alltxt.append(crlf);
-    m_alltxt.append(row);
+    appendLarge(m_alltxt, crlf);
+    appendLarge(m_alltxt, row);
     ++m_alltxti;
 }
 
 void TallyState::reserveRows(std::size_t bytes) {
-    m_alltxt.reserve(m_alltxt.size() + bytes);
+    reserveLarge(m_alltxt, m_alltxt.size() + bytes);
 }
 
 void TallyState::releaseSpareRows() {

@@ -55,6 +55,9 @@ void runStatistics(TallyState& state, TallyView& view) {
     // first piece is empty, and the empty piece after the added pair is not examined.
     const std::string_view text = state.alltxt();
     const std::int64_t lastIndex = state.alltxti();
+    // Room for a list as long as alltxt: only the pages the list reaches are ever touched,
+    // and a list of a large report is never copied while it grows.
+    reserveLarge(allouttxt, text.size());
     ContainsScan headerScan(text, conditions.header1);
     RowCursor rows(text);
     std::size_t begin = 0;
@@ -102,8 +105,8 @@ void runStatistics(TallyState& state, TallyView& view) {
             view.showText(LabelId::Label3, DecimalText(alli).view());
             ++matches[k];
             view.showText(alternativeLabels[k], DecimalText(matches[k]).view());
-            allouttxt.append(crlf);
-            allouttxt.append(row);
+            appendLarge(allouttxt, crlf);
+            appendLarge(allouttxt, row);
         }
     }
 

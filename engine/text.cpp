@@ -5,6 +5,10 @@
 #include <charconv>
 #include <cstring>
 
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
 #define BRISQUEL_HAVE_SSE2 1
@@ -82,7 +86,8 @@ std::size_t findText(std::string_view haystack, std::string_view needle, std::si
     for (; i + m - 1 + 16 <= haystack.size(); i += 16) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i));
         const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i + m - 1));
-        auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
+        auto mask = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
         while (mask != 0) {
             const std::size_t at = i + std::countr_zero(mask);
             if (std::memcmp(h + at + 1, needle.data() + 1, m - 2) == 0)
@@ -107,6 +112,20 @@ bool ContainsScan::contains(std::size_t begin, std::size_t end) {
     // Occurrences are ordered by start, so if the first one at or after `begin` runs past
     // `end`, every later one does too.
     return m_next != npos && m_next + m_needle.size() <= end;
+}
+
+void reserveLarge(std::string& buffer, std::size_t capacity) {
+    buffer.reserve(capacity);
+#ifdef __linux__
+    constexpr std::uintptr_t page = 4096;
+    constexpr std::size_t worthIt = std::size_t{4} << 20;
+    if (buffer.capacity() < worthIt)
+        return;
+    const auto begin = (reinterpret_cast<std::uintptr_t>(buffer.data()) + page - 1) & ~(page - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(buffer.data()) + buffer.capacity()) & ~(page - 1);
+    // Only advice: where huge pages are off or unavailable, nothing changes.
+    madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#endif
 }
 
 DecimalText::DecimalText(std::int64_t value) {
