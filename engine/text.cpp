@@ -70,48 +70,57 @@ std::optional<std::string_view> cellAt(std::string_view row, std::int64_t index)
     return row.substr(begin, end - begin);
 }
 
-std::size_t findText(std::string_view haystack, std::string_view needle, std::size_t from) {
-    const std::size_t m = needle.size();
+Finder::Finder(std::string_view needle) : m_needle(needle) {
+    if (needle.size() > longNeedle)
+        m_long.emplace(needle.data(), needle.data() + needle.size());
+}
+
+std::size_t Finder::find(std::string_view haystack, std::size_t from) const {
+    const std::size_t m = m_needle.size();
     if (from > haystack.size() || haystack.size() - from < m)
         return npos;
-    if (m < 2)
-        return haystack.find(needle, from);
-#ifdef BRISQUEL_HAVE_SSE2
-    // Compare the needle's first and last byte at 16 positions at once and check the
-    // middle only where both agree: in Chinese text the first byte alone matches often.
-    const char* const h = haystack.data();
-    const __m128i first = _mm_set1_epi8(needle.front());
-    const __m128i last = _mm_set1_epi8(needle.back());
-    std::size_t i = from;
-    for (; i + m - 1 + 16 <= haystack.size(); i += 16) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i + m - 1));
-        auto mask = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
-        while (mask != 0) {
-            const std::size_t at = i + std::countr_zero(mask);
-            if (std::memcmp(h + at + 1, needle.data() + 1, m - 2) == 0)
-                return at;
-            mask &= mask - 1;
-        }
+    if (m_long) {
+        const char* const end = haystack.data() + haystack.size();
+        const char* const at = (*m_long)(haystack.data() + from, end).first;
+        return at == end ? npos : static_cast<std::size_t>(at - haystack.data());
     }
-    return haystack.find(needle, i);
-#else
-    return haystack.find(needle, from);
+#ifdef BRISQUEL_HAVE_SSE2
+    if (m >= 2) {
+        // Compare the needle's first and last byte at 16 positions at once and check the
+        // middle only where both agree: in Chinese text the first byte alone matches often.
+        const char* const h = haystack.data();
+        const __m128i first = _mm_set1_epi8(m_needle.front());
+        const __m128i last = _mm_set1_epi8(m_needle.back());
+        std::size_t i = from;
+        for (; i + m - 1 + 16 <= haystack.size(); i += 16) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(h + i + m - 1));
+            auto mask = static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
+            while (mask != 0) {
+                const std::size_t at = i + static_cast<std::size_t>(std::countr_zero(mask));
+                if (std::memcmp(h + at + 1, m_needle.data() + 1, m - 2) == 0)
+                    return at;
+                mask &= mask - 1;
+            }
+        }
+        from = i;
+    }
 #endif
+    return haystack.find(m_needle, from);
 }
 
 ContainsScan::ContainsScan(std::string_view text, std::string_view needle)
-    : m_text(text), m_needle(needle), m_next(needle.empty() ? 0 : findText(text, needle)) {}
+    : m_text(text), m_finder(needle), m_next(m_finder.find(text)) {}
 
 bool ContainsScan::contains(std::size_t begin, std::size_t end) {
-    if (m_needle.empty())
+    if (m_finder.size() == 0)
         return end > begin;
     if (m_next < begin)
-        m_next = findText(m_text, m_needle, begin);
+        m_next = m_finder.find(m_text, begin);
     // Occurrences are ordered by start, so if the first one at or after `begin` runs past
     // `end`, every later one does too.
-    return m_next != npos && m_next + m_needle.size() <= end;
+    return m_next != npos && m_next + m_finder.size() <= end;
 }
 
 void reserveLarge(std::string& buffer, std::size_t capacity) {

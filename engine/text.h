@@ -6,6 +6,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,8 +39,27 @@ private:
 // Cell `index` of a row cut at every TAB, or nothing when the row has no such cell.
 std::optional<std::string_view> cellAt(std::string_view row, std::int64_t index);
 
-// Substring search for one needle, fast on long texts.
-std::size_t findText(std::string_view haystack, std::string_view needle, std::size_t from = 0);
+// Searches texts for one needle. Short needles, the usual header texts, are found by a
+// scan that looks at 16 positions at once; long ones by Boyer-Moore, which stays linear
+// in the text whatever the needle holds.
+class Finder {
+public:
+    explicit Finder(std::string_view needle);
+
+    // The first occurrence at or after `from`, or npos. The empty needle is found at `from`.
+    std::size_t find(std::string_view haystack, std::size_t from = 0) const;
+    std::size_t size() const { return m_needle.size(); }
+
+private:
+    static constexpr std::size_t longNeedle = 32;
+    std::string_view m_needle;
+    std::optional<std::boyer_moore_searcher<const char*>> m_long;
+};
+
+// One search for one needle.
+inline std::size_t findText(std::string_view haystack, std::string_view needle, std::size_t from = 0) {
+    return Finder(needle).find(haystack, from);
+}
 
 // Answers "does text[begin, end) contain the needle?" for a series of ranges that move
 // forward through one text, searching each byte of the text about once in all.
@@ -53,7 +73,7 @@ public:
 
 private:
     std::string_view m_text;
-    std::string_view m_needle;
+    Finder m_finder;
     std::size_t m_next; // first occurrence at or after the last `begin`, or npos
 };
 
