@@ -1,0 +1,207 @@
+// Tests of the export: file names, code page 936 bytes, and real files in a temporary folder.
+#include "engine/export.h"
+
+#include "engine/import.h"
+#include "engine/state.h"
+#include "engine/tally.h"
+#include "recording_view.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+
+namespace brisquel {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A header row and one matching row, and the same text in code page 936.
+const std::string list = "台区\t设备类型\r\n镇府公用台变\t三相智能电能表（费控）";
+const std::string listBytes =
+    "\xCC\xA8\xC7\xF8\t\xC9\xE8\xB1\xB8\xC0\xE0\xD0\xCD\r\n"
+    "\xD5\xF2\xB8\xAE\xB9\xAB\xD3\xC3\xCC\xA8\xB1\xE4\t"
+    "\xC8\xFD\xCF\xE0\xD6\xC7\xC4\xDC\xB5\xE7\xC4\xDC\xB1\xED\xA3\xA8\xB7\xD1\xBF\xD8\xA3\xA9";
+
+const LocalTime morning = {2026, 1, 5, 9, 30, 15};
+
+fs::path fromUtf8(const std::string& text) {
+    return fs::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string toUtf8(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+std::string readBytes(const std::string& path) {
+    std::ifstream file(fromUtf8(path), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+TEST(Export, FileNames) {
+    struct Case {
+        const char* name;
+        LocalTime time;
+        int copy;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"morning", morning, 1, "导出文件_2026-1-5_93015.txt"},
+        {"just after midnight", {2025, 12, 31, 0, 0, 7}, 1, "导出文件_2025-12-31_007.txt"},
+        {"midnight", {2026, 1, 1, 0, 0, 0}, 1, "导出文件_2026-1-1_000.txt"},
+        {"evening", {2026, 10, 28, 23, 59, 59}, 1, "导出文件_2026-10-28_235959.txt"},
+        {"1:11:01", {2026, 3, 9, 1, 11, 1}, 1, "导出文件_2026-3-9_1111.txt"},
+        {"1:01:11", {2026, 3, 9, 1, 1, 11}, 1, "导出文件_2026-3-9_1111.txt"},
+        {"11:01:01", {2026, 3, 9, 11, 1, 1}, 1, "导出文件_2026-3-9_1111.txt"},
+        {"second copy", morning, 2, "导出文件_2026-1-5_93015 (2).txt"},
+        {"tenth copy", morning, 10, "导出文件_2026-1-5_93015 (10).txt"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.expected, exportFileName(c.time, c.copy));
+    }
+}
+
+TEST(Export, AnsiBytes) {
+    struct Case {
+        const char* name;
+        std::string utf8;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"empty", "", ""},
+        {"ASCII, TAB and CR LF unchanged", "No. 1\tA\r\nb\r\n", "No. 1\tA\r\nb\r\n"},
+        {"header text", "台区", "\xCC\xA8\xC7\xF8"},
+        {"list", list, listBytes},
+        {"emoji", "a😀b", "a?b"},
+        {"outside the basic plane", "𠀀", "?"},
+        {"invalid byte",
+         "a\xFF"
+         "b",
+         "a?b"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.expected, toAnsi(c.utf8));
+    }
+}
+
+TEST(Export, NeedsAList) {
+    TallyState state;
+    test::RecordingView view;
+    EXPECT_FALSE(canExport(state));
+    importText(state, test::clipboard({"序号", "1"}), view);
+    runStatistics(state, view); // no header row: nothing to export
+    EXPECT_FALSE(canExport(state));
+    importText(state, test::clipboard({"台区"}), view);
+    runStatistics(state, view); // a header row and no match: the list is the header alone
+    EXPECT_TRUE(canExport(state));
+}
+
+TEST(Export, ClockReadingIsPlausible) {
+    const LocalTime now = currentLocalTime();
+    EXPECT_GE(now.year, 2024);
+    EXPECT_LE(now.year, 2200);
+    EXPECT_TRUE(now.month >= 1 && now.month <= 12) << now.month;
+    EXPECT_TRUE(now.day >= 1 && now.day <= 31) << now.day;
+    EXPECT_TRUE(now.hour >= 0 && now.hour <= 23) << now.hour;
+    EXPECT_TRUE(now.minute >= 0 && now.minute <= 59) << now.minute;
+    EXPECT_TRUE(now.second >= 0 && now.second <= 60) << now.second;
+}
+
+TEST(Export, ProgramFolderExists) {
+    const std::string folder = programFolder();
+    EXPECT_TRUE(fs::is_directory(fromUtf8(folder))) << folder;
+}
+
+// Each test gets a fresh folder of its own under the system's temporary folder.
+class ExportFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_folder =
+            fs::temp_directory_path() / ("brisquel-" + name + "-" + std::to_string(std::random_device()()));
+        ASSERT_TRUE(fs::create_directory(m_folder));
+        folder = toUtf8(m_folder);
+    }
+    void TearDown() override { fs::remove_all(m_folder); }
+
+    // The names in the folder.
+    std::vector<std::string> entries() const {
+        std::vector<std::string> names;
+        for (const fs::directory_entry& entry : fs::directory_iterator(m_folder))
+            names.push_back(toUtf8(entry.path().filename()));
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    // A state whose list is `text`, as a statistics run leaves it.
+    static TallyState withList(const std::string& text) {
+        TallyState state;
+        state.setResult(1, text);
+        return state;
+    }
+
+    std::string folder;
+
+private:
+    fs::path m_folder;
+};
+
+TEST_F(ExportFile, WritesTheListInCodePage936) {
+    TallyState state;
+    test::RecordingView view;
+    importText(state, test::clipboard({"台区\t设备类型", "镇府公用台变\t三相智能电能表（费控）"}), view);
+    runStatistics(state, view);
+    ASSERT_EQ(list, state.allouttxt());
+
+    const ExportResult result = exportList(state, folder, morning);
+    ASSERT_TRUE(result.ok()) << result.error;
+    EXPECT_EQ(folder + "/导出文件_2026-1-5_93015.txt", result.path);
+    EXPECT_EQ(listBytes, readBytes(result.path));
+    EXPECT_EQ(list, state.allouttxt());
+}
+
+TEST_F(ExportFile, TakenNameGetsTheNextCopyNumber) {
+    const ExportResult first = exportList(withList("a"), folder, morning);
+    const ExportResult second = exportList(withList("b"), folder, morning);
+    const ExportResult third = exportList(withList("c"), folder, morning);
+    ASSERT_TRUE(first.ok() && second.ok() && third.ok()) << first.error << second.error << third.error;
+    EXPECT_EQ(folder + "/导出文件_2026-1-5_93015.txt", first.path);
+    EXPECT_EQ(folder + "/导出文件_2026-1-5_93015 (2).txt", second.path);
+    EXPECT_EQ(folder + "/导出文件_2026-1-5_93015 (3).txt", third.path);
+    EXPECT_EQ("a", readBytes(first.path));
+    EXPECT_EQ("b", readBytes(second.path));
+    EXPECT_EQ("c", readBytes(third.path));
+}
+
+TEST_F(ExportFile, MissingFolderFailsWithoutChange) {
+    const TallyState state = withList(list);
+    const std::string missing = folder + "/missing";
+    const ExportResult result = exportList(state, missing, morning);
+    EXPECT_FALSE(result.ok());
+    EXPECT_NE("", result.error);
+    EXPECT_EQ(missing + "/导出文件_2026-1-5_93015.txt", result.path);
+    EXPECT_EQ(std::vector<std::string>{}, entries());
+    EXPECT_EQ(list, state.allouttxt());
+}
+
+TEST_F(ExportFile, FolderThatIsAFileFailsWithoutChange) {
+    const std::string plain = folder + "/plain";
+    std::ofstream(fromUtf8(plain), std::ios::binary) << "keep";
+    const TallyState state = withList(list);
+    const ExportResult result = exportList(state, plain, morning);
+    EXPECT_FALSE(result.ok());
+    EXPECT_NE("", result.error);
+    EXPECT_EQ(plain + "/导出文件_2026-1-5_93015.txt", result.path);
+    EXPECT_EQ(std::vector<std::string>{"plain"}, entries());
+    EXPECT_EQ("keep", readBytes(plain));
+    EXPECT_EQ(list, state.allouttxt());
+}
+
+} // namespace
+} // namespace brisquel

@@ -1,0 +1,150 @@
+// Tests of the report import: the accept test, how clipboard text becomes rows, and repeated headers.
+#include "engine/import.h"
+
+#include "engine/state.h"
+#include "engine/tally.h"
+#include "recording_view.h"
+
+#include <gtest/gtest.h>
+
+namespace brisquel {
+namespace {
+
+using test::cells;
+using test::clipboard;
+using test::RecordingView;
+using test::stored;
+
+const std::string header = cells({"台区", "设备类型"});
+const std::string dataRow = cells({"镇府公用台变", "三相多功能电能表"});
+
+TEST(Import, AcceptsOnlyTextWithCrLf) {
+    struct Case {
+        const char* name;
+        std::string_view text;
+        bool expected;
+    };
+    const Case cases[] = {
+        {"empty", "", false},         {"one line", "台区\t设备类型", false},
+        {"lone CR", "a\rb", false},   {"lone LF", "a\nb", false},
+        {"LF CR", "a\n\rb", false},   {"CR LF", "a\r\nb", true},
+        {"only CR LF", "\r\n", true}, {"CR LF at end", "a\tb\r\n", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.expected, isImportable(c.text));
+    }
+}
+
+TEST(Import, TextBecomesRows) {
+    struct Case {
+        const char* name;
+        std::string text;
+        std::string expectedAlltxt;
+        std::int64_t expectedAlltxti;
+    };
+    const Case cases[] = {
+        {"last row without line break", "a\r\nb", stored({"a", "b"}), 2},
+        {"empty lines skipped", "\r\na\r\n\r\n\r\nb\r\n\r\n", stored({"a", "b"}), 2},
+        {"only line breaks", "\r\n\r\n", "", 0},
+        {"line of TABs stored", "\t\t\r\n", stored({"\t\t"}), 1},
+        {"quotes removed inside cells", "\"a\"\tb\"c\"\r\n", stored({"a\tbc"}), 1},
+        {"line of quotes becomes empty", "\"\"\r\na\r\n", stored({"a"}), 1},
+        {"quote between CR and LF ends the row", "a\r\"\nb", stored({"a", "b"}), 2},
+        {"lone LF stays in its row", "a\nb\tc\r\n", stored({"a\nb\tc"}), 1},
+        {"lone CR stays in its row", "a\rb\r\n", stored({"a\rb"}), 1},
+        {"CR before CR LF", "a\r\r\nb", stored({"a\r", "b"}), 2},
+        {"LF after CR LF", "a\r\n\nb\r\n", stored({"a", "\nb"}), 2},
+        {"cell containing header after header", clipboard({"台区", "1\t所属台区", "2\tx"}),
+         stored({"台区", "2\tx"}), 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TallyState state;
+        RecordingView view;
+        importText(state, c.text, view);
+        EXPECT_EQ(c.expectedAlltxt, state.alltxt());
+        EXPECT_EQ(c.expectedAlltxti, state.alltxti());
+    }
+}
+
+TEST(Import, TwoRowSheetIsStored) {
+    TallyState state;
+    RecordingView view;
+    importText(state, clipboard({header, dataRow}), view);
+    EXPECT_EQ("\r\n台区\t设备类型\r\n镇府公用台变\t三相多功能电能表", state.alltxt());
+    EXPECT_EQ(2, state.alltxti());
+    EXPECT_EQ("2", view.label(LabelId::Label5));
+}
+
+TEST(Import, RepeatedHeaderRowIsDropped) {
+    TallyState state;
+    RecordingView view;
+    importText(state, clipboard({header, dataRow}), view);
+    importText(state, clipboard({header, dataRow}), view);
+    EXPECT_EQ(stored({header, dataRow, dataRow}), state.alltxt());
+    EXPECT_EQ(3, state.alltxti());
+    EXPECT_EQ("3", view.label(LabelId::Label5));
+}
+
+TEST(Import, ReportsProgressForEveryElement) {
+    TallyState state;
+    RecordingView view;
+    importText(state, clipboard({header, dataRow}), view);
+    EXPECT_EQ((std::vector<std::string>{"0/2", "Label5=1", "1/2", "Label5=2", "2/2"}), view.log());
+}
+
+TEST(Import, ProgressCountsRowsAfterQuotesAreRemoved) {
+    TallyState state;
+    RecordingView view;
+    importText(state, "a\r\"\nb", view);
+    EXPECT_EQ((std::vector<std::string>{"0/1", "Label5=1", "1/1", "Label5=2"}), view.log());
+}
+
+TEST(Import, EmptyHeaderTextStoresOnlyTheFirstRow) {
+    TallyState state;
+    RecordingView view;
+    view.setField(FieldId::Text3, "");
+    importText(state, clipboard({"", header, dataRow}), view);
+    importText(state, clipboard({"x"}), view);
+    EXPECT_EQ(stored({header}), state.alltxt());
+    EXPECT_EQ(1, state.alltxti());
+}
+
+TEST(Import, HeaderTextInEarlierDataRowDropsRealHeader) {
+    TallyState state;
+    RecordingView view;
+    importText(state, clipboard({"1\t所属台区", header, dataRow}), view);
+    EXPECT_EQ(stored({"1\t所属台区", dataRow}), state.alltxt());
+    EXPECT_EQ(2, state.alltxti());
+}
+
+TEST(Import, HeaderTextIsReadAnewForEachImport) {
+    TallyState state;
+    RecordingView view;
+    importText(state, clipboard({header, dataRow}), view);
+    view.setField(FieldId::Text3, "序号");
+    importText(state, clipboard({"序号\t台区", "1\t镇府公用台变"}), view);
+    importText(state, clipboard({"序号\t台区", "2\t镇府公用台变"}), view);
+    view.setField(FieldId::Text3, "台区");
+    importText(state, clipboard({"x\t台区"}), view);
+    EXPECT_EQ(stored({header, dataRow, "序号\t台区", "1\t镇府公用台变", "2\t镇府公用台变"}), state.alltxt());
+    EXPECT_EQ(5, state.alltxti());
+}
+
+TEST(Import, LeavesTheLastResultAlone) {
+    TallyState state;
+    RecordingView view;
+    importText(state, clipboard({header, dataRow}), view);
+    runStatistics(state, view);
+    const std::string allouttxt = state.allouttxt();
+    view.clearLog();
+
+    importText(state, clipboard({dataRow}), view);
+    EXPECT_EQ(1, state.alli());
+    EXPECT_EQ(allouttxt, state.allouttxt());
+    EXPECT_EQ((std::vector<std::string>{"Label5=3"}), view.labelLog());
+}
+
+} // namespace
+} // namespace brisquel
