@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <vector>
 
 namespace brisquel {
@@ -83,6 +85,25 @@ TEST(Text, ContainsScan) {
         for (const auto& [begin, end] : ranges)
             found.push_back(scan.contains(begin, end));
         EXPECT_EQ(c.expected, found);
+    }
+}
+
+// The fast search must agree with the plain one for every needle length: short needles
+// take the 16-position scan and its tail, long ones Boyer-Moore.
+TEST(Text, FinderAgreesWithPlainSearch) {
+    std::mt19937 random(7);
+    const std::string_view alphabet = "ab\t\r\n台";
+    for (int round = 0; round < 3000; ++round) {
+        std::string haystack;
+        const std::size_t size = random() % 200;
+        while (haystack.size() < size)
+            haystack += alphabet[random() % alphabet.size()];
+        const std::size_t from = random() % (size + 2);
+        const std::size_t length = std::min<std::size_t>(random() % 70, size);
+        const std::size_t start = random() % (size - length + 1);
+        const std::string needle = round % 3 == 0 ? std::string(length, 'a') : haystack.substr(start, length);
+        SCOPED_TRACE(::testing::Message() << "round " << round);
+        EXPECT_EQ(std::string_view(haystack).find(needle, from), Finder(needle).find(haystack, from));
     }
 }
 
