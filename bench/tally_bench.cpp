@@ -7,10 +7,10 @@
 //   --out DIR                        where the export goes (default: a new temporary folder)
 #include "engine/export.h"
 #include "engine/import.h"
+#include "engine/memory.h"
 #include "engine/state.h"
 #include "engine/tally.h"
 #include "engine/tally_view.h"
-#include "engine/text.h"
 
 #include <array>
 #include <chrono>

@@ -2,6 +2,7 @@
 // name and the bytes can be checked without a disk.
 #include "export.h"
 
+#include "memory.h"
 #include "state.h"
 #include "text.h"
 

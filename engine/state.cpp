@@ -1,6 +1,7 @@
 // The tally state, its reset, and the incremental "alltxt contains H" search.
 #include "state.h"
 
+#include "memory.h"
 #include "tally_view.h"
 #include "text.h"
 

@@ -1,6 +1,7 @@
 // Two-condition statistics: one pass over alltxt that counts and collects the matches.
 #include "tally.h"
 
+#include "memory.h"
 #include "state.h"
 #include "tally_view.h"
 #include "text.h"

@@ -5,10 +5,6 @@
 #include <charconv>
 #include <cstring>
 
-#ifdef __linux__
-#include <sys/mman.h>
-#endif
-
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
 #define BRISQUEL_HAVE_SSE2 1
@@ -121,20 +117,6 @@ bool ContainsScan::contains(std::size_t begin, std::size_t end) {
     // Occurrences are ordered by start, so if the first one at or after `begin` runs past
     // `end`, every later one does too.
     return m_next != npos && m_next + m_finder.size() <= end;
-}
-
-void reserveLarge(std::string& buffer, std::size_t capacity) {
-    buffer.reserve(capacity);
-#ifdef __linux__
-    constexpr std::uintptr_t page = 4096;
-    constexpr std::size_t worthIt = std::size_t{4} << 20;
-    if (buffer.capacity() < worthIt)
-        return;
-    const auto begin = (reinterpret_cast<std::uintptr_t>(buffer.data()) + page - 1) & ~(page - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(buffer.data()) + buffer.capacity()) & ~(page - 1);
-    // Only advice: where huge pages are off or unavailable, nothing changes.
-    madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#endif
 }
 
 DecimalText::DecimalText(std::int64_t value) {

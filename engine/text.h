@@ -2,7 +2,6 @@
 // texts without copying them, and numbers as decimal text without allocating.
 #pragma once
 
-#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -76,18 +75,6 @@ private:
     Finder m_finder;
     std::size_t m_next; // first occurrence at or after the last `begin`, or npos
 };
-
-// Room for `capacity` bytes in a buffer that may grow to hundreds of megabytes. On Linux
-// the kernel is asked to back it with huge pages: touching that much fresh memory 4 KiB
-// at a time costs more than all the work done in it.
-void reserveLarge(std::string& buffer, std::size_t capacity);
-
-// Appends to such a buffer, growing it geometrically through reserveLarge.
-inline void appendLarge(std::string& buffer, std::string_view part) {
-    if (buffer.capacity() - buffer.size() < part.size())
-        reserveLarge(buffer, std::max(buffer.capacity() * 2, buffer.size() + part.size()));
-    buffer.append(part);
-}
 
 // A number as decimal text, held in place.
 class DecimalText {

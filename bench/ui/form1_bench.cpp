@@ -1,0 +1,266 @@
+// form1_bench: drives Form1 offscreen through import, statistics and export of a generated
+// meter report, and compares each phase with the engine's own time for it.
+//
+//   form1_bench [--rows N] [--crlf]
+//
+// The report has N rows (default 1,048,576, a full sheet) of about 20 cells and 210 bytes.
+// The clipboard holds it as a Linux spreadsheet copies it, rows ended by LF, or with
+// --crlf as Excel and WPS copy it. Prints per phase the window's time, the engine's time,
+// their ratio and how often the title was updated, then the window's peak memory.
+//
+// The engine's times come from a second run of this program (--engine-only) on the same
+// report, so that each side starts from fresh memory and the engine's run does not count
+// towards the window's peak.
+#include "form1.h"
+
+#include "engine/export.h"
+#include "engine/import.h"
+#include "engine/state.h"
+#include "engine/tally.h"
+#include "engine/tally_view.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+
+#if defined(__unix__)
+#include <sys/resource.h>
+#endif
+
+namespace {
+
+using brisquel::FieldId;
+using brisquel::LabelId;
+
+constexpr std::array<std::string_view, 6> areas = {"镇府公用台变", "城北台变",   "东街三号变",
+                                                   "工业园专变",   "河口公用变", "南山二号台变"};
+constexpr std::array<std::string_view, 9> deviceTypes = {
+    "三相多功能电能表(费控)", "三相载波电子式电能表", "普通三相电子式电能表",
+    "三相智能电能表（费控）", "三相多功能电能表",     "单相电子式电能表",
+    "单相智能电能表",         "三相四线智能电能表",   "单相载波电能表"};
+
+// A meter report as a spreadsheet copies it: a header row, then one meter a row with 20
+// cells and about 210 bytes; 台区 in cell 2, 设备类型 in cell 7; about 30% of the meters in
+// 镇府公用台变, and the five default types mixed with four others.
+template <typename AppendRow> void generateReport(int rows, std::string_view lineEnd, AppendRow appendRow) {
+    std::string row = "序号\t供电单位\t台区\t台区编号\t用户编号\t用户名称\t用电地址\t设备类型\t电能表资产号\t"
+                      "出厂编号\t综合倍率\t电压等级\t接线方式\t安装日期\t抄表段\t所属线路\t运行状态\t"
+                      "联系电话\t采集方式\t备注";
+    row += lineEnd;
+    appendRow(row);
+    std::mt19937_64 random(1048576);
+    for (int i = 1; i < rows; ++i) {
+        const std::uint64_t r = random();
+        const std::string number = std::to_string(i);
+        row.clear();
+        row += number + "\t城关供电所\t";
+        row += r % 100 < 30 ? areas[0] : areas[1 + (r >> 8) % (areas.size() - 1)];
+        row += "\tTQ" + std::to_string(10000 + (r >> 12) % 90000);
+        row += "\t33010" + std::to_string(20000000 + i);
+        row += "\t用户" + number;
+        row += "\t人民路" + std::to_string((r >> 24) % 800) + "号";
+        row += '\t';
+        row += deviceTypes[(r >> 32) % deviceTypes.size()];
+        row += "\t3301000" + std::to_string(1000000 + i);
+        row += "\tCC" + std::to_string(500000 + i);
+        row += "\t1\t0.4kV\t三相四线\t2023-" + std::to_string(1 + (r >> 40) % 12) + "-" +
+               std::to_string(1 + (r >> 44) % 28);
+        row += "\tCB" + std::to_string(100 + (r >> 50) % 60);
+        row += "\t城关线\t运行\t1380000" + std::to_string(1000 + (r >> 54) % 9000);
+        row += "\t载波\t";
+        row += lineEnd;
+        appendRow(row);
+    }
+}
+
+// The engine alone, as the window hands it the default conditions and keeps the latest texts.
+class LatestTextsView final : public brisquel::TallyView {
+public:
+    std::string fieldText(FieldId field) override {
+        static constexpr std::array<std::string_view, 8> defaults = {"镇府公用台变",
+                                                                     "三相多功能电能表(费控)",
+                                                                     "台区",
+                                                                     "设备类型",
+                                                                     "三相载波电子式电能表",
+                                                                     "普通三相电子式电能表",
+                                                                     "三相智能电能表（费控）",
+                                                                     "三相多功能电能表"};
+        return std::string(defaults[static_cast<std::size_t>(field)]);
+    }
+    void showText(LabelId label, std::string_view text) override {
+        m_texts[static_cast<std::size_t>(label)].assign(text);
+    }
+    void progress(std::int64_t index, std::int64_t lastIndex) override {
+        m_index = index;
+        m_lastIndex = lastIndex;
+    }
+
+private:
+    std::array<std::string, 8> m_texts;
+    std::int64_t m_index = 0;
+    std::int64_t m_lastIndex = 0;
+};
+
+// Yes to every question, and a clipboard that hands its text over: the system clipboard
+// keeps a copied sheet in the program that copied it, not in this one.
+class BenchDialogs final : public UserDialogs {
+public:
+    QString clipboard;
+    QString lastNotice;
+    bool ask(QWidget*, const QString&, const QString&) override { return true; }
+    void notify(QWidget*, const QString& text) override { lastNotice = text; }
+    QString clipboardText() override { return std::exchange(clipboard, {}); }
+};
+
+// Counts how often the window's title changes.
+class TitleCounter : public QObject {
+public:
+    int changes = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        changes += event->type() == QEvent::WindowTitleChange;
+        return false;
+    }
+};
+
+double peakMegabytes() {
+#if defined(__unix__)
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024.0;
+#else
+    return 0.0;
+#endif
+}
+
+struct Phase {
+    const char* name;
+    double windowSeconds = 0;
+    int titles = 0; // progress titles; the closing text is not counted
+    double engineSeconds = 0;
+};
+
+// The engine alone on the report as the import takes it (rows ended by CR LF): prints
+// the three phases' seconds on one line.
+int runEngineOnly(int rows) {
+    std::string report;
+    generateReport(rows, "\r\n", [&](const std::string& row) { report += row; });
+    brisquel::TallyState state;
+    LatestTextsView view;
+    QTemporaryDir exportDir;
+    QElapsedTimer clock;
+    clock.start();
+    brisquel::importText(state, report, view);
+    const qint64 importNs = clock.nsecsElapsed();
+    clock.restart();
+    brisquel::runStatistics(state, view);
+    const qint64 statisticsNs = clock.nsecsElapsed();
+    clock.restart();
+    const brisquel::ExportResult result =
+        brisquel::exportList(state, exportDir.path().toStdString(), brisquel::currentLocalTime());
+    const qint64 exportNs = clock.nsecsElapsed();
+    if (!result.ok()) {
+        std::fprintf(stderr, "engine export failed: %s\n", result.error.c_str());
+        return 1;
+    }
+    std::printf("%.6f %.6f %.6f\n", static_cast<double>(importNs) / 1e9,
+                static_cast<double>(statisticsNs) / 1e9, static_cast<double>(exportNs) / 1e9);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    int rows = 1048576;
+    std::string_view lineEnd = "\n";
+    bool engineOnly = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--rows") == 0 && i + 1 < argc) {
+            rows = std::atoi(argv[++i]);
+        } else if (std::strcmp(argv[i], "--crlf") == 0) {
+            lineEnd = "\r\n";
+        } else if (std::strcmp(argv[i], "--engine-only") == 0) {
+            engineOnly = true;
+        } else {
+            std::fprintf(stderr, "usage: form1_bench [--rows N] [--crlf]\n");
+            return 2;
+        }
+    }
+    if (engineOnly)
+        return runEngineOnly(rows);
+
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir exportDir;
+
+    // The clipboard's text, generated straight into UTF-16 as the clipboard hands it over.
+    QString clipboard;
+    std::size_t utf8Bytes = 0;
+    clipboard.reserve(static_cast<qsizetype>(rows) * 120);
+    generateReport(rows, lineEnd, [&](const std::string& row) {
+        clipboard += QString::fromUtf8(row);
+        utf8Bytes += row.size();
+    });
+    std::printf("report: %d rows, %.1f MB as UTF-8, rows ended by %s\n", rows,
+                static_cast<double>(utf8Bytes) / 1e6, lineEnd == "\n" ? "LF (a Linux copy)" : "CR LF");
+
+    std::array<Phase, 3> phases = {Phase{"import"}, Phase{"statistics"}, Phase{"export"}};
+    {
+        auto dialogs = std::make_unique<BenchDialogs>();
+        BenchDialogs* script = dialogs.get();
+        script->clipboard = std::move(clipboard);
+        Form1 form(std::move(dialogs));
+        form.setExportFolder(exportDir.path());
+        form.show();
+        QCoreApplication::processEvents();
+        TitleCounter counter;
+        form.installEventFilter(&counter);
+
+        const std::array<const char*, 3> buttons = {"Command1", "Command3", "Command4"};
+        for (std::size_t i = 0; i < phases.size(); ++i) {
+            auto* button = form.findChild<QPushButton*>(QLatin1StringView(buttons[i]));
+            counter.changes = 0;
+            QElapsedTimer clock;
+            clock.start();
+            button->click();
+            phases[i].windowSeconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+            phases[i].titles = std::max(0, counter.changes - 1); // less the closing text
+        }
+        std::printf("window:");
+        for (const char* name : {"Label5", "Label7", "Label3"})
+            std::printf(" %s=%s", name, qPrintable(form.findChild<QLabel*>(QLatin1StringView(name))->text()));
+        std::printf("; export: %s\n", qPrintable(script->lastNotice.section(u'/', -1)));
+    }
+    const double windowPeak = peakMegabytes();
+
+    QProcess engine;
+    engine.start(QCoreApplication::applicationFilePath(),
+                 {QStringLiteral("--engine-only"), QStringLiteral("--rows"), QString::number(rows)});
+    engine.waitForFinished(-1);
+    const QStringList engineTimes = QString::fromUtf8(engine.readAllStandardOutput()).split(u' ');
+    if (engine.exitCode() != 0 || engineTimes.size() != 3) {
+        std::fprintf(stderr, "form1_bench: the engine-only run failed\n");
+        return 1;
+    }
+    for (std::size_t i = 0; i < phases.size(); ++i)
+        phases[i].engineSeconds = engineTimes[static_cast<qsizetype>(i)].toDouble();
+
+    std::printf("\n%-10s %10s %10s %7s %10s\n", "phase", "window s", "engine s", "ratio", "titles/s");
+    for (const Phase& phase : phases) {
+        std::printf("%-10s %10.3f %10.3f %7.2f %10.1f\n", phase.name, phase.windowSeconds,
+                    phase.engineSeconds, phase.windowSeconds / phase.engineSeconds,
+                    phase.titles / phase.windowSeconds);
+    }
+    std::printf("\npeak memory of the window's run: %.0f MiB, %.2f times the report's UTF-8 size\n",
+                windowPeak, windowPeak * 1048576.0 / static_cast<double>(utf8Bytes));
+    return 0;
+}

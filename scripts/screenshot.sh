@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Makes docs/window.png, the README's picture of the window: builds window_shot, then runs
+# it on a virtual display (Xvfb, 96 dots per inch) with a window manager, so the picture
+# shows the title bar. window_shot imports the sample sheet in tests/ui/data (as copied
+# from LibreOffice Calc), counts it and saves the window with its frame.
+# Needs, besides scripts/install-deps.sh: openbox (the window manager).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+if ! command -v openbox >/dev/null; then
+    sudo=()
+    [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+    "${sudo[@]}" apt-get install -y --no-install-recommends openbox
+fi
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+cmake --build build --parallel "$(nproc)" --target window_shot
+
+mkdir -p docs
+xvfb-run -a -s "-screen 0 1024x600x24 -dpi 96" bash -c '
+    openbox >/dev/null 2>&1 &
+    sleep 1
+    QT_QPA_PLATFORM=xcb build/tests/ui/window_shot docs/window.png
+'
+echo "wrote docs/window.png"

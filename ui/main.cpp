@@ -1,0 +1,40 @@
+// Starts the tool: opens Form1, the one window, and runs until it is closed.
+#include "form1.h"
+
+#include <QApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// What Qt says while it opens the display is held back. When no display can be opened,
+// Qt ends with a fatal message and aborts; the tool says so in one plain line and exits
+// with a failure status instead. Otherwise the held messages are passed on.
+std::vector<std::pair<QtMsgType, QString>> heldMessages;
+
+void holdStartupMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtFatalMsg) {
+        std::fputs("brisquel: cannot open a display (无法打开显示)\n", stderr);
+        std::fflush(stderr);
+        std::_Exit(EXIT_FAILURE);
+    }
+    heldMessages.emplace_back(type, message);
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication::setApplicationName(QStringLiteral("Brisquel"));
+    const QtMessageHandler previousHandler = qInstallMessageHandler(holdStartupMessage);
+    QApplication app(argc, argv);
+    qInstallMessageHandler(previousHandler);
+    for (const auto& [type, message] : std::exchange(heldMessages, {}))
+        previousHandler(type, QMessageLogContext(), message);
+
+    Form1 form;
+    form.show();
+    return app.exec();
+}

@@ -1,0 +1,28 @@
+// UserDialogs: the questions, notices and clipboard reads of the window, behind one interface.
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// Form1 owns one of these and reaches the user only through it. The program uses
+// MessageBoxDialogs; tests install one that answers from a script and records every text.
+class UserDialogs {
+public:
+    virtual ~UserDialogs() = default;
+
+    // A Yes/No question without an icon. Returns false only when the answer was No.
+    virtual bool ask(QWidget* parent, const QString& title, const QString& text) = 0;
+    // An OK notice without an icon, titled with the application's name.
+    virtual void notify(QWidget* parent, const QString& text) = 0;
+    // The clipboard's plain text as the system hands it over; empty when it holds none.
+    virtual QString clipboardText() = 0;
+};
+
+// Message boxes and the system clipboard.
+class MessageBoxDialogs final : public UserDialogs {
+public:
+    bool ask(QWidget* parent, const QString& title, const QString& text) override;
+    void notify(QWidget* parent, const QString& text) override;
+    QString clipboardText() override;
+};
