@@ -36,7 +36,15 @@ Conditions readConditions(TallyView& view) {
 void runStatistics(TallyState& state, TallyView& view) {
     const Conditions conditions = readConditions(view);
 
+    // The pass runs over alltxt followed by one CR LF: alltxt begins with CR LF, so the
+    // first piece is empty, and the empty piece after the added pair is not examined.
+    const std::string_view text = state.alltxt();
+    const std::int64_t lastIndex = state.alltxti();
+
+    // Room for a list as long as alltxt, taken before anything changes: only the pages the
+    // list reaches are ever touched, and a large list is never copied while it grows.
     std::string allouttxt;
+    reserveLarge(allouttxt, text.size());
     std::array<std::int64_t, 5> matches{}; // K1..K5
     std::int64_t conditionOne = 0;         // K0
     std::int64_t alli = 0;
@@ -52,13 +60,6 @@ void runStatistics(TallyState& state, TallyView& view) {
     std::int64_t column2 = -1;
     std::string_view headerRow;
 
-    // The pass runs over alltxt followed by one CR LF: alltxt begins with CR LF, so the
-    // first piece is empty, and the empty piece after the added pair is not examined.
-    const std::string_view text = state.alltxt();
-    const std::int64_t lastIndex = state.alltxti();
-    // Room for a list as long as alltxt: only the pages the list reaches are ever touched,
-    // and a list of a large report is never copied while it grows.
-    reserveLarge(allouttxt, text.size());
     ContainsScan headerScan(text, conditions.header1);
     RowCursor rows(text);
     std::size_t begin = 0;
