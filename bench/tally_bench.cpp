@@ -2,17 +2,16 @@
 // default conditions and prints the counts, each phase's time and the peak memory.
 //
 //   tally_bench FILE                 a UTF-8 report with CR LF rows, as the clipboard gives it
-//   tally_bench --rows N             a generated meter report of N data rows
+//   tally_bench --rows N             a generated meter report of N rows, the header included
 //   tally_bench --rows N --write F   only writes the generated report to F
 //   --out DIR                        where the export goes (default: a new temporary folder)
 #include "engine/export.h"
 #include "engine/import.h"
-#include "engine/memory.h"
 #include "engine/state.h"
 #include "engine/tally.h"
 #include "engine/tally_view.h"
+#include "meter_report.h"
 
-#include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
@@ -28,7 +27,6 @@
 #if defined(__unix__)
 #include <fcntl.h>
 #include <sys/mman.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -36,79 +34,8 @@
 namespace {
 
 using namespace brisquel;
-
-// Receives every call, as the window does, and keeps only the latest texts.
-class LatestView final : public TallyView {
-public:
-    std::string fieldText(FieldId field) override { return std::string(defaults[static_cast<int>(field)]); }
-    void showText(LabelId label, std::string_view text) override { m_labels[static_cast<int>(label)] = text; }
-    void progress(std::int64_t index, std::int64_t lastIndex) override {
-        m_index = index;
-        m_lastIndex = lastIndex;
-    }
-    const std::string& label(LabelId id) const { return m_labels[static_cast<int>(id)]; }
-
-private:
-    static constexpr std::array<std::string_view, 8> defaults = {"镇府公用台变",
-                                                                 "三相多功能电能表(费控)",
-                                                                 "台区",
-                                                                 "设备类型",
-                                                                 "三相载波电子式电能表",
-                                                                 "普通三相电子式电能表",
-                                                                 "三相智能电能表（费控）",
-                                                                 "三相多功能电能表"};
-    std::array<std::string, 8> m_labels;
-    std::int64_t m_index = 0;
-    std::int64_t m_lastIndex = 0;
-};
-
-// A meter report as a spreadsheet copies it: a header row, then one row per meter with
-// about 20 cells and 210 bytes, rows ended by CR LF.
-std::string generateReport(std::int64_t rows) {
-    static constexpr std::array<std::string_view, 6> areas = {"镇府公用台变", "东街台变", "西村二号台变",
-                                                              "工业园专变",   "南山台变", "河口公用变"};
-    static constexpr std::array<std::string_view, 9> types = {
-        "三相多功能电能表(费控)", "三相载波电子式电能表", "普通三相电子式电能表",
-        "三相智能电能表（费控）", "三相多功能电能表",     "单相电子式电能表",
-        "单相智能电能表",         "三相四线电能表",       "单相载波电能表"};
-    std::string text = "序号\t供电所\t台区\t台区编号\t户号\t户名\t用电地址\t设备类型\t表号\t资产编号\t"
-                       "倍率\t电压等级\t接线方式\t安装日期\t抄表段\t线路\t状态\t电话\t采集方式\t备注\r\n";
-    reserveLarge(text, static_cast<std::size_t>(rows) * 215 + text.size());
-    std::mt19937_64 random(20261206);
-    std::string row;
-    for (std::int64_t i = 1; i <= rows; ++i) {
-        const std::uint64_t r = random();
-        // About 30% of the rows lie in the area the default conditions ask for.
-        const std::string_view area = r % 10 < 3 ? areas[0] : areas[1 + (r >> 8) % 5];
-        const std::string_view type = types[(r >> 16) % types.size()];
-        const auto number = std::to_string(i);
-        row.clear();
-        row += number;
-        row += "\t城关供电所\t";
-        row += area;
-        row += "\t0";
-        row += std::to_string(1000 + (r >> 24) % 9000);
-        row += "\t33010";
-        row += std::to_string(10000000 + i);
-        row += "\t用户";
-        row += number;
-        row += "\t建设路";
-        row += std::to_string((r >> 40) % 500);
-        row += "号\t";
-        row += type;
-        row += "\t3301000000";
-        row += std::to_string(100000 + i);
-        row += "\tZC";
-        row += number;
-        row += "\t1\t0.4kV\t三相四线\t2023-05-";
-        row += std::to_string(1 + (r >> 48) % 28);
-        row += "\t";
-        row += std::to_string(100 + (r >> 52) % 50);
-        row += "\t城关线\t运行\t88001234\t载波\t\r\n";
-        text += row;
-    }
-    return text;
-}
+using bench::LatestView;
+using bench::peakMegabytes;
 
 // The report file, mapped rather than read: the import copies what it keeps anyway.
 class ReportFile {
@@ -160,16 +87,6 @@ private:
 #endif
 };
 
-double peakMegabytes() {
-#if defined(__unix__)
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
-#else
-    return 0.0;
-#endif
-}
-
 class Stopwatch {
 public:
     double seconds() const {
@@ -219,14 +136,14 @@ int main(int argc, char** argv) {
     if (file != nullptr)
         report.emplace(file);
     else
-        generated = generateReport(rows);
+        generated = bench::meterReport(rows);
     const std::string_view text = report ? report->text() : std::string_view(generated);
     const std::size_t bytes = text.size();
     if (writeTo != nullptr) {
         std::ofstream(writeTo, std::ios::binary).write(text.data(), static_cast<std::streamsize>(bytes));
         return 0;
     }
-    printPhase(file != nullptr ? "read" : "generate", watch.seconds(), bytes);
+    printPhase(file != nullptr ? "map" : "generate", watch.seconds(), bytes);
     if (!isImportable(text)) {
         std::fprintf(stderr, "tally_bench: the text holds no CR LF\n");
         return 1;

@@ -5,8 +5,6 @@
 #include "tally_view.h"
 #include "text.h"
 
-#include <algorithm>
-
 namespace brisquel {
 
 bool isImportable(std::string_view text) {

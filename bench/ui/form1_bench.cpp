@@ -18,6 +18,7 @@
 #include "engine/state.h"
 #include "engine/tally.h"
 #include "engine/tally_view.h"
+#include "meter_report.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -29,86 +30,12 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <string>
-
-#if defined(__unix__)
-#include <sys/resource.h>
-#endif
 
 namespace {
 
 using brisquel::FieldId;
 using brisquel::LabelId;
-
-constexpr std::array<std::string_view, 6> areas = {"镇府公用台变", "城北台变",   "东街三号变",
-                                                   "工业园专变",   "河口公用变", "南山二号台变"};
-constexpr std::array<std::string_view, 9> deviceTypes = {
-    "三相多功能电能表(费控)", "三相载波电子式电能表", "普通三相电子式电能表",
-    "三相智能电能表（费控）", "三相多功能电能表",     "单相电子式电能表",
-    "单相智能电能表",         "三相四线智能电能表",   "单相载波电能表"};
-
-// A meter report as a spreadsheet copies it: a header row, then one meter a row with 20
-// cells and about 210 bytes; 台区 in cell 2, 设备类型 in cell 7; about 30% of the meters in
-// 镇府公用台变, and the five default types mixed with four others.
-template <typename AppendRow> void generateReport(int rows, std::string_view lineEnd, AppendRow appendRow) {
-    std::string row = "序号\t供电单位\t台区\t台区编号\t用户编号\t用户名称\t用电地址\t设备类型\t电能表资产号\t"
-                      "出厂编号\t综合倍率\t电压等级\t接线方式\t安装日期\t抄表段\t所属线路\t运行状态\t"
-                      "联系电话\t采集方式\t备注";
-    row += lineEnd;
-    appendRow(row);
-    std::mt19937_64 random(1048576);
-    for (int i = 1; i < rows; ++i) {
-        const std::uint64_t r = random();
-        const std::string number = std::to_string(i);
-        row.clear();
-        row += number + "\t城关供电所\t";
-        row += r % 100 < 30 ? areas[0] : areas[1 + (r >> 8) % (areas.size() - 1)];
-        row += "\tTQ" + std::to_string(10000 + (r >> 12) % 90000);
-        row += "\t33010" + std::to_string(20000000 + i);
-        row += "\t用户" + number;
-        row += "\t人民路" + std::to_string((r >> 24) % 800) + "号";
-        row += '\t';
-        row += deviceTypes[(r >> 32) % deviceTypes.size()];
-        row += "\t3301000" + std::to_string(1000000 + i);
-        row += "\tCC" + std::to_string(500000 + i);
-        row += "\t1\t0.4kV\t三相四线\t2023-" + std::to_string(1 + (r >> 40) % 12) + "-" +
-               std::to_string(1 + (r >> 44) % 28);
-        row += "\tCB" + std::to_string(100 + (r >> 50) % 60);
-        row += "\t城关线\t运行\t1380000" + std::to_string(1000 + (r >> 54) % 9000);
-        row += "\t载波\t";
-        row += lineEnd;
-        appendRow(row);
-    }
-}
-
-// The engine alone, as the window hands it the default conditions and keeps the latest texts.
-class LatestTextsView final : public brisquel::TallyView {
-public:
-    std::string fieldText(FieldId field) override {
-        static constexpr std::array<std::string_view, 8> defaults = {"镇府公用台变",
-                                                                     "三相多功能电能表(费控)",
-                                                                     "台区",
-                                                                     "设备类型",
-                                                                     "三相载波电子式电能表",
-                                                                     "普通三相电子式电能表",
-                                                                     "三相智能电能表（费控）",
-                                                                     "三相多功能电能表"};
-        return std::string(defaults[static_cast<std::size_t>(field)]);
-    }
-    void showText(LabelId label, std::string_view text) override {
-        m_texts[static_cast<std::size_t>(label)].assign(text);
-    }
-    void progress(std::int64_t index, std::int64_t lastIndex) override {
-        m_index = index;
-        m_lastIndex = lastIndex;
-    }
-
-private:
-    std::array<std::string, 8> m_texts;
-    std::int64_t m_index = 0;
-    std::int64_t m_lastIndex = 0;
-};
 
 // Yes to every question, and a clipboard that hands its text over: the system clipboard
 // keeps a copied sheet in the program that copied it, not in this one.
@@ -131,16 +58,6 @@ public:
     }
 };
 
-double peakMegabytes() {
-#if defined(__unix__)
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
-#else
-    return 0.0;
-#endif
-}
-
 struct Phase {
     const char* name;
     double windowSeconds = 0;
@@ -151,10 +68,9 @@ struct Phase {
 // The engine alone on the report as the import takes it (rows ended by CR LF): prints
 // the three phases' seconds on one line.
 int runEngineOnly(int rows) {
-    std::string report;
-    generateReport(rows, "\r\n", [&](const std::string& row) { report += row; });
+    const std::string report = brisquel::bench::meterReport(rows);
     brisquel::TallyState state;
-    LatestTextsView view;
+    brisquel::bench::LatestView view;
     QTemporaryDir exportDir;
     QElapsedTimer clock;
     clock.start();
@@ -206,8 +122,8 @@ int main(int argc, char* argv[]) {
     QString clipboard;
     std::size_t utf8Bytes = 0;
     clipboard.reserve(static_cast<qsizetype>(rows) * 120);
-    generateReport(rows, lineEnd, [&](const std::string& row) {
-        clipboard += QString::fromUtf8(row);
+    brisquel::bench::generateMeterReport(rows, lineEnd, [&](std::string_view row) {
+        clipboard += QString::fromUtf8(row.data(), static_cast<qsizetype>(row.size()));
         utf8Bytes += row.size();
     });
     std::printf("report: %d rows, %.1f MB as UTF-8, rows ended by %s\n", rows,
@@ -240,7 +156,7 @@ int main(int argc, char* argv[]) {
             std::printf(" %s=%s", name, qPrintable(form.findChild<QLabel*>(QLatin1StringView(name))->text()));
         std::printf("; export: %s\n", qPrintable(script->lastNotice.section(u'/', -1)));
     }
-    const double windowPeak = peakMegabytes();
+    const double windowPeak = brisquel::bench::peakMegabytes();
 
     QProcess engine;
     engine.start(QCoreApplication::applicationFilePath(),
