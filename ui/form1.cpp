@@ -16,6 +16,7 @@
 
 #include <cstdlib>
 #include <limits>
+#include <new>
 #include <optional>
 
 using brisquel::FieldId;
@@ -37,6 +38,7 @@ constexpr QStringView exportQuestion = u"确定要导出本次统计有效的列
 constexpr QStringView exportRefusal = u"导出失败，请先统计，有结果才能导出....";
 constexpr QStringView exportDone = u"文件路径:";
 constexpr QStringView exportFailure = u"导出失败，无法写入文件:";
+constexpr QStringView outOfMemory = u"失败，内存不足，无法完成此操作";
 constexpr QStringView crlf = u"\r\n"; // messages break lines with CR LF
 
 constexpr QStringView usageNote = u"说明：用于对EXCEL进行双条件满足的个数统计。先填写条件1的表头文字，如台区"
@@ -333,16 +335,23 @@ void Form1::Command1_Click() {
         return;
     // The clipboard's UTF-16 copy goes as soon as the UTF-8 text is made: a whole sheet
     // is hundreds of megabytes.
-    const QByteArray text = reportTextFromClipboard(m_dialogs->clipboardText(), platformLineEnds());
+    QByteArray text;
+    try {
+        text = reportTextFromClipboard(m_dialogs->clipboardText(), platformLineEnds());
+    } catch (const std::bad_alloc&) {
+        notify(outOfMemory.toString());
+        return;
+    }
     const std::string_view report(text.constData(), static_cast<std::size_t>(text.size()));
     if (!brisquel::isImportable(report)) {
         notify(importFailure.toString());
         return;
     }
     lockWindow();
-    runOperation([&] { brisquel::importText(m_state, report, *this); });
-    setWindowTitle(importDone.toString());
-    notify(windowTitle());
+    if (runOperation([&] { brisquel::importText(m_state, report, *this); })) {
+        setWindowTitle(importDone.toString());
+        notify(windowTitle());
+    }
     unlockWindow();
 }
 
@@ -357,9 +366,10 @@ void Form1::Command3_Click() {
     if (!ask(statisticsQuestion))
         return;
     lockWindow();
-    runOperation([&] { brisquel::runStatistics(m_state, *this); });
-    setWindowTitle(statisticsDone.toString());
-    notify(windowTitle());
+    if (runOperation([&] { brisquel::runStatistics(m_state, *this); })) {
+        setWindowTitle(statisticsDone.toString());
+        notify(windowTitle());
+    }
     unlockWindow();
 }
 
@@ -372,13 +382,15 @@ void Form1::Command4_Click() {
         return;
     lockWindow();
     brisquel::ExportResult result;
-    runOperation(
-        [&] { result = brisquel::exportList(m_state, m_exportFolder, brisquel::currentLocalTime()); });
-    const QString path = QString::fromStdString(result.path);
-    if (result.ok())
-        notify(QStringList{exportDone.toString(), path}.join(crlf));
-    else
-        notify(QStringList{exportFailure.toString(), path, QString::fromStdString(result.error)}.join(crlf));
+    if (runOperation(
+            [&] { result = brisquel::exportList(m_state, m_exportFolder, brisquel::currentLocalTime()); })) {
+        const QString path = QString::fromStdString(result.path);
+        if (result.ok())
+            notify(QStringList{exportDone.toString(), path}.join(crlf));
+        else
+            notify(
+                QStringList{exportFailure.toString(), path, QString::fromStdString(result.error)}.join(crlf));
+    }
     unlockWindow();
 }
 
@@ -450,15 +462,25 @@ void Form1::unlockWindow() {
 // Runs one engine operation to its end. Meanwhile the window keeps the engine's latest
 // texts and shows them now and then (see progress()); the user's input is swallowed, and
 // what is still queued when the operation ends is swallowed too, before the closing
-// notice could take it.
-template <typename Operation> void Form1::runOperation(Operation operation) {
+// notice could take it. A report too large for the memory left ends the operation with a
+// notice instead of ending the program; the engine takes its large buffers before it
+// changes anything. Returns whether the operation ran to its end.
+template <typename Operation> bool Form1::runOperation(Operation operation) {
     m_operationRunning = true;
     qApp->installEventFilter(&m_inputBlocker);
     m_sinceShown.invalidate();
-    operation();
+    bool finished = true;
+    try {
+        operation();
+    } catch (const std::bad_alloc&) {
+        finished = false;
+    }
     showProgressNow();
     qApp->removeEventFilter(&m_inputBlocker);
     m_operationRunning = false;
+    if (!finished)
+        notify(outOfMemory.toString());
+    return finished;
 }
 
 std::string Form1::fieldText(FieldId field) {

@@ -69,7 +69,7 @@ private:
     void notify(const QString& text);
     void lockWindow();
     void unlockWindow();
-    template <typename Operation> void runOperation(Operation operation);
+    template <typename Operation> bool runOperation(Operation operation);
     void showProgressNow();
     void showPending();
     void pasteInto(brisquel::FieldId field);

@@ -1,0 +1,106 @@
+// A report larger than the memory left ends the import with a notice, not the program, and
+// changes nothing. The memory is cut short with an address-space limit just above what the
+// process already uses.
+#include "form1.h"
+#include "scripteddialogs.h"
+
+#include <QFile>
+#include <QPushButton>
+#include <QTest>
+
+#if defined(Q_OS_LINUX)
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
+
+class OutOfMemoryTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void importTooLargeForMemory_data();
+    void importTooLargeForMemory();
+
+private:
+    ScriptedDialogs* m_dialogs = nullptr;
+    Form1* m_form = nullptr;
+};
+
+namespace {
+
+const QString outOfMemory = QStringLiteral("失败，内存不足，无法完成此操作");
+const QString windowTitleText = QStringLiteral("Brisquel v1.2 - 程序设计：Velkaran");
+
+#if defined(Q_OS_LINUX)
+// Lets the process map at most `bytes` more than it has mapped now.
+void limitFurtherMemory(qint64 bytes) {
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    QVERIFY(statm.open(QIODevice::ReadOnly));
+    const qint64 pages = statm.readAll().split(' ').first().toLongLong();
+    const rlimit limit{static_cast<rlim_t>(pages * sysconf(_SC_PAGESIZE) + bytes), RLIM_INFINITY};
+    QCOMPARE(setrlimit(RLIMIT_AS, &limit), 0);
+}
+
+void liftMemoryLimit() {
+    const rlimit limit{RLIM_INFINITY, RLIM_INFINITY};
+    setrlimit(RLIMIT_AS, &limit);
+}
+#endif
+
+} // namespace
+
+void OutOfMemoryTest::init() {
+    auto dialogs = std::make_unique<ScriptedDialogs>();
+    m_dialogs = dialogs.get();
+    m_form = new Form1(std::move(dialogs));
+    m_form->show();
+}
+
+void OutOfMemoryTest::cleanup() {
+#if defined(Q_OS_LINUX)
+    liftMemoryLimit();
+#endif
+    delete m_form;
+}
+
+void OutOfMemoryTest::importTooLargeForMemory_data() {
+    QTest::addColumn<QString>("clipboard");
+    QTest::addColumn<qint64>("memoryLeft");
+    QTest::addColumn<bool>("lockedDuringNotice"); // whether the import itself had begun
+    // 150 MB of UTF-8 would not fit: the clipboard cannot even be read.
+    QTest::newRow("reading the clipboard")
+        << QString(50'000'000, u'a') + QStringLiteral("\r\n") << qint64(100e6) << false;
+    // The text itself fits (60 MB), its copy without quotes (20 MB) may, the rows do not.
+    QTest::newRow("importing the rows")
+        << QStringLiteral("\"a\"\tb\r\n").repeated(2'800'000) << qint64(85e6) << true;
+}
+
+void OutOfMemoryTest::importTooLargeForMemory() {
+#if !defined(Q_OS_LINUX) || defined(__SANITIZE_ADDRESS__)
+    QSKIP("needs Linux's address-space limit, which AddressSanitizer's shadow memory exceeds");
+#else
+    QFETCH(QString, clipboard);
+    QFETCH(qint64, memoryLeft);
+    QFETCH(bool, lockedDuringNotice);
+    m_dialogs->clipboard = clipboard;
+    clipboard.clear();
+    auto* import = m_form->findChild<QPushButton*>(QStringLiteral("Command1"));
+    bool lockedWhenShown = false;
+    m_dialogs->whileShown = [&](const ScriptedDialogs::Box&) { lockedWhenShown = !import->isEnabled(); };
+
+    limitFurtherMemory(memoryLeft);
+    import->click();
+    liftMemoryLimit();
+
+    QCOMPARE(m_dialogs->notices(), QStringList{outOfMemory});
+    QCOMPARE(m_form->windowTitle(), windowTitleText);
+    QCOMPARE(m_form->tallyState().alltxti(), 0);
+    QVERIFY(m_form->tallyState().alltxt().empty());
+    QCOMPARE(lockedWhenShown, lockedDuringNotice);
+    QVERIFY(import->isEnabled());
+#endif
+}
+
+QTEST_MAIN(OutOfMemoryTest)
+#include "out_of_memory_test.moc"
