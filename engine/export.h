@@ -38,16 +38,17 @@ struct ExportResult {
     bool ok() const { return error.empty(); }
 };
 
-// Creates `path` as a new file holding `bytes`. Fails, without touching anything, when
-// the file exists already; a file that cannot be fully written is removed again.
-// `exists` tells the caller to try another name.
 struct WriteResult {
     bool ok = false;
-    bool exists = false;
-    std::string error;
+    bool exists = false; // the name is taken: try another one
+    std::string error;   // the system's reason when not ok
 };
+
+// Creates `path` (UTF-8) as a new file holding `bytes`. Fails, without touching anything,
+// when the file exists already; a file that cannot be fully written is removed again.
 WriteResult writeNewFile(const std::string& path, std::string_view bytes);
 
+// Whether there is a list to export: a statistics run has found a header row.
 bool canExport(const TallyState& state);
 
 // Writes allouttxt, converted to the ANSI code page, to a new file in `folder` named
