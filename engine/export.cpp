@@ -155,7 +155,7 @@ WriteResult writeNewFile(const std::string& path, std::string_view bytes) {
         CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
-        return {false, code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS, systemReason(code)};
+        return {code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS, systemReason(code)};
     }
     DWORD failure = 0;
     while (!bytes.empty() && failure == 0) {
@@ -169,9 +169,9 @@ WriteResult writeNewFile(const std::string& path, std::string_view bytes) {
         failure = GetLastError();
     if (failure != 0) {
         DeleteFileW(widePath.c_str());
-        return {false, false, systemReason(failure)};
+        return {false, systemReason(failure)};
     }
-    return {true, false, {}};
+    return {};
 }
 
 #else
@@ -301,7 +301,7 @@ std::string toAnsi(std::string_view utf8) {
 WriteResult writeNewFile(const std::string& path, std::string_view bytes) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0)
-        return {false, errno == EEXIST, std::strerror(errno)};
+        return {errno == EEXIST, std::strerror(errno)};
     int failure = 0;
     while (!bytes.empty()) {
         const ssize_t written = ::write(fd, bytes.data(), bytes.size());
@@ -317,9 +317,9 @@ WriteResult writeNewFile(const std::string& path, std::string_view bytes) {
         failure = errno;
     if (failure != 0) {
         ::unlink(path.c_str());
-        return {false, false, std::strerror(failure)};
+        return {false, std::strerror(failure)};
     }
-    return {true, false, {}};
+    return {};
 }
 
 #endif

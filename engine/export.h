@@ -39,9 +39,8 @@ struct ExportResult {
 };
 
 struct WriteResult {
-    bool ok = false;
     bool exists = false; // the name is taken: try another one
-    std::string error;   // the system's reason when not ok
+    std::string error;   // empty on success; otherwise the system's reason
 };
 
 // Creates `path` (UTF-8) as a new file holding `bytes`. Fails, without touching anything,
