@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what Brisquel needs to build, test and run, from Debian's packages.
 # Used by run.sh and test.sh; does nothing when everything is there already.
+#   install-deps.sh windows   also the Windows cross-build and Wine, with a Chinese locale
+#   install-deps.sh fuzz      also clang and libFuzzer
 set -euo pipefail
 
 packages=(
@@ -11,15 +13,31 @@ packages=(
     xvfb xauth                           # a virtual display for machines without one
     clang-format                         # the format check
 )
-
-if dpkg -s "${packages[@]}" >/dev/null 2>&1; then
-    exit 0
-fi
+for extra in "$@"; do
+    case "$extra" in
+    windows) packages+=(g++-mingw-w64-x86-64-posix googletest wine64 wine locales) ;;
+    fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    *) echo "install-deps.sh: unknown group: $extra" >&2 && exit 2 ;;
+    esac
+done
 
 sudo=()
 if [ "$(id -u)" -ne 0 ]; then
     sudo=(sudo)
 fi
-export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update
-"${sudo[@]}" apt-get install -y "${packages[@]}"
+
+# Wine takes its ANSI code page from the Linux locale, and only from a generated one.
+need_locale() {
+    [[ " $* " == *" windows "* ]] && ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'
+}
+
+if ! dpkg -s "${packages[@]}" >/dev/null 2>&1; then
+    export DEBIAN_FRONTEND=noninteractive
+    "${sudo[@]}" apt-get update
+    "${sudo[@]}" apt-get install -y "${packages[@]}"
+fi
+
+if need_locale "$@"; then
+    "${sudo[@]}" sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+    "${sudo[@]}" locale-gen
+fi

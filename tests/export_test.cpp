@@ -14,6 +14,10 @@
 #include <iterator>
 #include <random>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace brisquel {
 namespace {
 
@@ -77,8 +81,7 @@ TEST(Export, AnsiBytes) {
         {"ASCII, TAB and CR LF unchanged", "No. 1\tA\r\nb\r\n", "No. 1\tA\r\nb\r\n"},
         {"header text", "台区", "\xCC\xA8\xC7\xF8"},
         {"list", list, listBytes},
-        {"emoji", "a😀b", "a?b"},
-        {"outside the basic plane", "𠀀", "?"},
+        {"Hangul, which code page 936 lacks", "a한b", "a?b"},
         {"invalid byte",
          "a\xFF"
          "b",
@@ -89,6 +92,57 @@ TEST(Export, AnsiBytes) {
         EXPECT_EQ(c.expected, toAnsi(c.utf8));
     }
 }
+
+TEST(Export, CharactersOutsideTheBasicPlaneBecomeQuestionMarks) {
+    // Linux gives one "?" for each; Windows gives its default character for each UTF-16
+    // unit or for the pair, depending on its version.
+    for (const std::string text : {"a😀b", "a𠀀b"}) {
+        const std::string bytes = toAnsi(text);
+        SCOPED_TRACE(bytes);
+        ASSERT_GE(bytes.size(), 3u);
+        EXPECT_EQ('a', bytes.front());
+        EXPECT_EQ('b', bytes.back());
+        EXPECT_EQ(std::string(bytes.size() - 2, '?'), bytes.substr(1, bytes.size() - 2));
+    }
+}
+
+TEST(Export, EveryCommonChineseCharacterHasItsGbkBytes) {
+    // U+4E00..U+9FA5, every ideograph of GBK's main block, then full-width punctuation.
+    std::string text;
+    const auto append = [&text](char32_t c) {
+        text += static_cast<char>(0xE0 | c >> 12);
+        text += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        text += static_cast<char>(0x80 | (c & 0x3F));
+    };
+    for (char32_t c = 0x4E00; c <= 0x9FA5; ++c)
+        append(c);
+    for (char32_t c : U"，。、；：？！“”‘’（）【】《》…—")
+        if (c != 0)
+            append(c);
+    const std::string bytes = toAnsi(text);
+
+    // Two bytes each, a lead byte and a trail byte in GBK's ranges ...
+    ASSERT_EQ(text.size() / 3 * 2, bytes.size());
+    for (std::size_t i = 0; i < bytes.size(); i += 2) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        const auto trail = static_cast<unsigned char>(bytes[i + 1]);
+        ASSERT_TRUE(lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F)
+            << "character " << i / 2;
+    }
+    // ... and the very bytes the code page 936 conversion of iconv gives (FNV-1a of them),
+    // so the same list makes the same file on Linux and on Windows.
+    std::uint64_t hash = 0xCBF29CE484222325;
+    for (char byte : bytes)
+        hash = (hash ^ static_cast<unsigned char>(byte)) * 0x100000001B3;
+    EXPECT_EQ(0x1CF3B9C1F2EB4876u, hash);
+}
+
+#ifdef _WIN32
+TEST(Export, WindowsRunsInCodePage936) {
+    // The bytes above are code page 936's: the tests must run in a Chinese ANSI code page.
+    EXPECT_EQ(936u, GetACP());
+}
+#endif
 
 TEST(Export, NeedsAList) {
     TallyState state;
@@ -113,9 +167,19 @@ TEST(Export, ClockReadingIsPlausible) {
     EXPECT_TRUE(now.second >= 0 && now.second <= 60) << now.second;
 }
 
-TEST(Export, ProgramFolderExists) {
+TEST(Export, ProgramFolderHoldsTheProgram) {
+#ifdef _WIN32
+    const std::string program = "export_test.exe";
+#else
+    const std::string program = "export_test";
+#endif
     const std::string folder = programFolder();
     EXPECT_TRUE(fs::is_directory(fromUtf8(folder))) << folder;
+    // Joined as the export joins it, with "/" whatever separators the platform reported.
+    EXPECT_TRUE(fs::is_regular_file(fromUtf8(folder + "/" + program))) << folder;
+#ifdef _WIN32
+    EXPECT_NE(std::string::npos, folder.find('\\')) << folder;
+#endif
 }
 
 // Each test gets a fresh folder of its own under the system's temporary folder.
@@ -130,10 +194,10 @@ protected:
     }
     void TearDown() override { fs::remove_all(m_folder); }
 
-    // The names in the folder.
-    std::vector<std::string> entries() const {
+    // The names in the folder, or in one of its folders.
+    std::vector<std::string> entries(const std::string& inside = {}) const {
         std::vector<std::string> names;
-        for (const fs::directory_entry& entry : fs::directory_iterator(m_folder))
+        for (const fs::directory_entry& entry : fs::directory_iterator(m_folder / fromUtf8(inside)))
             names.push_back(toUtf8(entry.path().filename()));
         std::sort(names.begin(), names.end());
         return names;
@@ -177,6 +241,22 @@ TEST_F(ExportFile, TakenNameGetsTheNextCopyNumber) {
     EXPECT_EQ("a", readBytes(first.path));
     EXPECT_EQ("b", readBytes(second.path));
     EXPECT_EQ("c", readBytes(third.path));
+}
+
+TEST_F(ExportFile, FolderWithAChineseName) {
+    // As a desktop folder is named on a Chinese Windows.
+    const std::string desktop = folder + "/桌面";
+    ASSERT_TRUE(fs::create_directory(fromUtf8(desktop)));
+    const TallyState state = withList(list);
+    const ExportResult first = exportList(state, desktop, morning);
+    const ExportResult second = exportList(state, desktop, morning);
+    ASSERT_TRUE(first.ok() && second.ok()) << first.error << second.error;
+    EXPECT_EQ(desktop + "/导出文件_2026-1-5_93015.txt", first.path);
+    EXPECT_EQ(desktop + "/导出文件_2026-1-5_93015 (2).txt", second.path);
+    EXPECT_EQ(listBytes, readBytes(first.path));
+    const std::vector<std::string> expected = {"导出文件_2026-1-5_93015 (2).txt",
+                                               "导出文件_2026-1-5_93015.txt"};
+    EXPECT_EQ(expected, entries("桌面"));
 }
 
 TEST_F(ExportFile, MissingFolderFailsWithoutChange) {
