@@ -117,7 +117,7 @@ void checkState(const TallyState& state, const FuzzView& view) {
     check(state.alli() == sum, "alli is the sum of the five alternatives' counts");
     check(view.shown(LabelId::Label3) == state.alli(), "Label3 shows alli");
 
-    // The list begins with the header row: the first stored row holding the header text.
+    // The list begins with the header row, which is one of the stored rows.
     const std::string_view list = state.allouttxt();
     if (!list.empty()) {
         const std::string_view header = list.substr(0, list.find("\r\n"));
@@ -145,11 +145,12 @@ private:
     std::filesystem::path m_path;
 };
 
-// The file holds allouttxt in the ANSI code page, which keeps every CR, LF and TAB where
-// the text had them and leaves ASCII as it is; nothing is left behind on failure.
+// The file holds allouttxt in the ANSI code page, which keeps every CR, LF and TAB.
 void checkExport(const TallyState& state) {
-    if (!canExport(state))
-        return check(state.allouttxt().empty(), "a list can be exported");
+    if (!canExport(state)) {
+        check(state.allouttxt().empty(), "a list can be exported");
+        return;
+    }
     const std::string ansi = toAnsi(state.allouttxt());
     for (char control : {'\r', '\n', '\t'})
         check(std::count(ansi.begin(), ansi.end(), control) ==
