@@ -66,20 +66,27 @@ std::optional<std::string_view> cellAt(std::string_view row, std::int64_t index)
     return row.substr(begin, end - begin);
 }
 
+// Not the standard library's Boyer-Moore: its setup takes time quadratic in a needle that
+// repeats one byte, and a header row of many empty cells is little else than TABs.
 Finder::Finder(std::string_view needle) : m_needle(needle) {
-    if (needle.size() > longNeedle)
-        m_long.emplace(needle.data(), needle.data() + needle.size());
+    if (needle.size() <= longNeedle)
+        return;
+    m_borders.resize(needle.size());
+    for (std::size_t i = 1, border = 0; i < needle.size(); ++i) {
+        while (border > 0 && needle[i] != needle[border])
+            border = m_borders[border - 1];
+        if (needle[i] == needle[border])
+            ++border;
+        m_borders[i] = border;
+    }
 }
 
 std::size_t Finder::find(std::string_view haystack, std::size_t from) const {
     const std::size_t m = m_needle.size();
     if (from > haystack.size() || haystack.size() - from < m)
         return npos;
-    if (m_long) {
-        const char* const end = haystack.data() + haystack.size();
-        const char* const at = (*m_long)(haystack.data() + from, end).first;
-        return at == end ? npos : static_cast<std::size_t>(at - haystack.data());
-    }
+    if (m > longNeedle)
+        return findLong(haystack, from);
 #ifdef BRISQUEL_HAVE_SSE2
     if (m >= 2) {
         // Compare the needle's first and last byte at 16 positions at once and check the
@@ -104,6 +111,28 @@ std::size_t Finder::find(std::string_view haystack, std::size_t from) const {
     }
 #endif
     return haystack.find(m_needle, from);
+}
+
+std::size_t Finder::findLong(std::string_view haystack, std::size_t from) const {
+    const char* const h = haystack.data();
+    const std::size_t m = m_needle.size();
+    std::size_t matched = 0;
+    for (std::size_t i = from; i < haystack.size(); ++i) {
+        if (matched == 0) {
+            // Nothing matched: go straight to the next byte that can begin an occurrence.
+            const void* first = std::memchr(h + i, m_needle[0], haystack.size() - i);
+            if (first == nullptr)
+                return npos;
+            i = static_cast<std::size_t>(static_cast<const char*>(first) - h);
+        }
+        while (matched > 0 && h[i] != m_needle[matched])
+            matched = m_borders[matched - 1];
+        if (h[i] == m_needle[matched])
+            ++matched;
+        if (matched == m)
+            return i + 1 - m;
+    }
+    return npos;
 }
 
 ContainsScan::ContainsScan(std::string_view text, std::string_view needle)

@@ -5,10 +5,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace brisquel {
 
@@ -39,8 +39,8 @@ private:
 std::optional<std::string_view> cellAt(std::string_view row, std::int64_t index);
 
 // Searches texts for one needle. Short needles, the usual header texts, are found by a
-// scan that looks at 16 positions at once; long ones by Boyer-Moore, which stays linear
-// in the text whatever the needle holds.
+// scan that looks at 16 positions at once; long ones, up to a whole header row, by
+// Knuth-Morris-Pratt, which is linear in the needle and the text whatever either holds.
 class Finder {
 public:
     explicit Finder(std::string_view needle);
@@ -51,8 +51,12 @@ public:
 
 private:
     static constexpr std::size_t longNeedle = 32;
+    std::size_t findLong(std::string_view haystack, std::size_t from) const;
+
     std::string_view m_needle;
-    std::optional<std::boyer_moore_searcher<const char*>> m_long;
+    // Long needles only: for each prefix of the needle, the length of its longest proper
+    // prefix that is also its suffix.
+    std::vector<std::size_t> m_borders;
 };
 
 // One search for one needle.

@@ -89,7 +89,7 @@ TEST(Text, ContainsScan) {
 }
 
 // The fast search must agree with the plain one for every needle length: short needles
-// take the 16-position scan and its tail, long ones Boyer-Moore.
+// take the 16-position scan and its tail, long ones Knuth-Morris-Pratt.
 TEST(Text, FinderAgreesWithPlainSearch) {
     std::mt19937 random(7);
     const std::string_view alphabet = "ab\t\r\n台";
