@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what Brisquel needs to build, test and run, from Debian's packages.
-# Used by run.sh and test.sh; does nothing when everything is there already.
+# Used by the scripts beside it; does nothing when everything is there already.
 #   install-deps.sh windows   also the Windows cross-build and Wine, with a Chinese locale
 #   install-deps.sh fuzz      also clang and libFuzzer
 set -euo pipefail
