@@ -1,7 +1,6 @@
 // Form1: the layout against the table of controls, and the flow of every handler.
 #include "controls.h"
-#include "form1.h"
-#include "scripteddialogs.h"
+#include "form1_fixture.h"
 
 #include "engine/export.h"
 
@@ -12,7 +11,6 @@
 #include <QFontInfo>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -24,8 +22,6 @@ const QString statisticsDone = QStringLiteral("已完成统计");
 
 const QStringList commandNames = {"Command1", "Command2", "Command3", "Command4"};
 const QStringList fieldNames = {"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "Text8"};
-const QStringList countNames = {"Label3", "Label5",  "Label7",  "Label8",
-                                "Label9", "Label10", "Label11", "Label12"};
 
 // Rows as a spreadsheet copies them: cells joined by TAB, every row ended by the line end.
 QString sheet(const QList<QStringList>& rows, const QString& lineEnd = QStringLiteral("\r\n")) {
@@ -78,7 +74,7 @@ public:
 
 } // namespace
 
-class Form1Test : public QObject {
+class Form1Test : public QObject, private Form1Fixture {
     Q_OBJECT
 
 private slots:
@@ -125,45 +121,17 @@ private slots:
     void wideNumberShrinksToFit();
 
 private:
-    template <typename T = QWidget> T* control(const QString& name) const;
-    QString text(const QString& name) const;
     QStringList enabledCommands() const;
-    QStringList countTexts() const;
-    void click(const QString& name);
     void importText(const QString& clipboard);
     void runStatistics();
-
-    QTemporaryDir m_exportDir;
-    ScriptedDialogs* m_dialogs = nullptr;
-    Form1* m_form = nullptr;
 };
 
 void Form1Test::init() {
-    auto dialogs = std::make_unique<ScriptedDialogs>();
-    m_dialogs = dialogs.get();
-    m_form = new Form1(std::move(dialogs));
-    m_form->setExportFolder(m_exportDir.path());
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form));
+    openWindow();
 }
 
 void Form1Test::cleanup() {
-    delete m_form;
-    m_form = nullptr;
-    m_dialogs = nullptr;
-}
-
-template <typename T> T* Form1Test::control(const QString& name) const {
-    T* found = m_form->findChild<T*>(name);
-    if (!found)
-        qFatal("Form1 has no %s named %s", T::staticMetaObject.className(), qPrintable(name));
-    return found;
-}
-
-QString Form1Test::text(const QString& name) const {
-    if (auto* field = m_form->findChild<QLineEdit*>(name))
-        return field->text();
-    return control<QLabel>(name)->text();
+    closeWindow();
 }
 
 QStringList Form1Test::enabledCommands() const {
@@ -173,17 +141,6 @@ QStringList Form1Test::enabledCommands() const {
             enabled.append(name);
     }
     return enabled;
-}
-
-QStringList Form1Test::countTexts() const {
-    QStringList texts;
-    for (const QString& name : countNames)
-        texts.append(text(name));
-    return texts;
-}
-
-void Form1Test::click(const QString& name) {
-    QTest::mouseClick(control(name), Qt::LeftButton);
 }
 
 void Form1Test::importText(const QString& clipboard) {
@@ -443,7 +400,7 @@ void Form1Test::answeringNoChangesNothing() {
     QCOMPARE(countTexts(), counts);
     QCOMPARE(m_form->tallyState().alltxti(), 5);
     QCOMPARE(m_form->tallyState().alli(), 1);
-    QVERIFY(QDir(m_exportDir.path()).isEmpty());
+    QVERIFY(QDir(m_exportDir->path()).isEmpty());
 }
 
 // Command1_Click: import -----------------------------------------------------------------
@@ -652,7 +609,7 @@ void Form1Test::exportRefusedWithoutResult() {
     QVERIFY(!m_dialogs->shown.last().question);
     QCOMPARE(m_dialogs->shown.last().text, QStringLiteral("导出失败，请先统计，有结果才能导出...."));
     QCOMPARE(enabledDuringNotice, commandNames);
-    QVERIFY(QDir(m_exportDir.path()).isEmpty());
+    QVERIFY(QDir(m_exportDir->path()).isEmpty());
 }
 
 void Form1Test::exportWritesTheListAndNamesTheFile() {
@@ -665,12 +622,12 @@ void Form1Test::exportWritesTheListAndNamesTheFile() {
     };
     click("Command4");
 
-    const QStringList files = QDir(m_exportDir.path()).entryList(QDir::Files);
+    const QStringList files = QDir(m_exportDir->path()).entryList(QDir::Files);
     QCOMPARE(files.size(), 1);
     QVERIFY(QRegularExpression(QStringLiteral("^导出文件_\\d{4}-\\d{1,2}-\\d{1,2}_\\d{3,6}\\.txt$"))
                 .match(files[0])
                 .hasMatch());
-    const QString path = m_exportDir.path() + u'/' + files[0];
+    const QString path = m_exportDir->path() + u'/' + files[0];
     QCOMPARE(m_dialogs->notices().last(), QStringLiteral("文件路径:\r\n") + path);
     QVERIFY(enabledDuringNotice.isEmpty());
     QCOMPARE(enabledCommands(), commandNames);
@@ -684,7 +641,7 @@ void Form1Test::exportWritesTheListAndNamesTheFile() {
 void Form1Test::exportFailureIsReported() {
     importText(smallReport);
     runStatistics();
-    const QString missing = m_exportDir.path() + QStringLiteral("/没有这个文件夹");
+    const QString missing = m_exportDir->path() + QStringLiteral("/没有这个文件夹");
     m_form->setExportFolder(missing);
     click("Command4");
 

@@ -1,8 +1,7 @@
 // Form1 fed clipboard texts that no spreadsheet would produce: each is imported, counted and
 // exported, the tally must hold together afterwards, and where the outcome is known it is checked.
 #include "clipboardtext.h"
-#include "form1.h"
-#include "scripteddialogs.h"
+#include "form1_fixture.h"
 
 #include "engine/export.h"
 
@@ -12,12 +11,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStringDecoder>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
 #include <array>
-#include <memory>
 #include <random>
 #include <string>
 #include <string_view>
@@ -31,8 +28,6 @@ const QString statisticsDone = QStringLiteral("已完成统计");
 const QString exportRefusal = QStringLiteral("导出失败，请先统计，有结果才能导出....");
 const QString exportDone = QStringLiteral("文件路径:\r\n");
 
-const QStringList countNames = {"Label3", "Label5",  "Label7",  "Label8",
-                                "Label9", "Label10", "Label11", "Label12"};
 const QStringList alternativeCountNames = {"Label8", "Label9", "Label10", "Label11", "Label12"};
 
 // The default conditions.
@@ -105,7 +100,7 @@ bool isValidUtf8(std::string_view text) {
 
 } // namespace
 
-class HostileClipboardTest : public QObject {
+class HostileClipboardTest : public QObject, private Form1Fixture {
     Q_OBJECT
 
 private slots:
@@ -125,56 +120,16 @@ private slots:
     void everyRowHoldsTheHeaderText();
 
 private:
-    template <typename T = QWidget> T* control(const QString& name) const;
-    QString text(const QString& name) const;
-    QStringList countTexts() const;
-    void click(const QString& name);
     void importCountExport(QString clipboard, const QString& exported, bool importable = true);
     void verifyTally();
-
-    std::unique_ptr<QTemporaryDir> m_exportDir;
-    ScriptedDialogs* m_dialogs = nullptr;
-    Form1* m_form = nullptr;
 };
 
 void HostileClipboardTest::init() {
-    m_exportDir = std::make_unique<QTemporaryDir>();
-    auto dialogs = std::make_unique<ScriptedDialogs>();
-    m_dialogs = dialogs.get();
-    m_form = new Form1(std::move(dialogs));
-    m_form->setExportFolder(m_exportDir->path());
-    m_form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_form));
+    openWindow();
 }
 
 void HostileClipboardTest::cleanup() {
-    delete m_form;
-    m_form = nullptr;
-    m_dialogs = nullptr;
-    m_exportDir.reset();
-}
-
-template <typename T> T* HostileClipboardTest::control(const QString& name) const {
-    T* found = m_form->findChild<T*>(name);
-    if (!found)
-        qFatal("Form1 has no %s named %s", T::staticMetaObject.className(), qPrintable(name));
-    return found;
-}
-
-QString HostileClipboardTest::text(const QString& name) const {
-    return control<QLabel>(name)->text();
-}
-
-// Label3, Label5, Label7, Label8..Label12.
-QStringList HostileClipboardTest::countTexts() const {
-    QStringList texts;
-    for (const QString& name : countNames)
-        texts.append(text(name));
-    return texts;
-}
-
-void HostileClipboardTest::click(const QString& name) {
-    QTest::mouseClick(control(name), Qt::LeftButton);
+    closeWindow();
 }
 
 // Imports the clipboard, counts and exports as a clerk would, every question answered Yes,
