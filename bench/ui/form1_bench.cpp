@@ -11,6 +11,7 @@
 // The engine's times come from a second run of this program (--engine-only) on the same
 // report, so that each side starts from fresh memory and the engine's run does not count
 // towards the window's peak.
+#include "bench_dialogs.h"
 #include "form1.h"
 
 #include "engine/export.h"
@@ -36,17 +37,6 @@ namespace {
 
 using brisquel::FieldId;
 using brisquel::LabelId;
-
-// Yes to every question, and a clipboard that hands its text over: the system clipboard
-// keeps a copied sheet in the program that copied it, not in this one.
-class BenchDialogs final : public UserDialogs {
-public:
-    QString clipboard;
-    QString lastNotice;
-    bool ask(QWidget*, const QString&, const QString&) override { return true; }
-    void notify(QWidget*, const QString& text) override { lastNotice = text; }
-    QString clipboardText() override { return std::exchange(clipboard, {}); }
-};
 
 // Counts how often the window's title changes.
 class TitleCounter : public QObject {

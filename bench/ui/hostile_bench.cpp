@@ -10,6 +10,7 @@
 // session does; its peak memory is printed too. Beside each phase's wall-clock seconds stand
 // its user CPU seconds, which leave out the kernel's work of handing out fresh memory: on a
 // virtual machine that work varies much from run to run.
+#include "bench_dialogs.h"
 #include "form1.h"
 
 #include "meter_report.h"
@@ -36,15 +37,6 @@
 #endif
 
 namespace {
-
-// Yes to every question, and a clipboard that hands its text over.
-class BenchDialogs final : public UserDialogs {
-public:
-    QString clipboard;
-    bool ask(QWidget*, const QString&, const QString&) override { return true; }
-    void notify(QWidget*, const QString&) override {}
-    QString clipboardText() override { return std::exchange(clipboard, {}); }
-};
 
 const QString headerRow = QStringLiteral("台区\t设备类型");
 const QString value1 = QStringLiteral("镇府公用台变");
