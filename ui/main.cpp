@@ -1,5 +1,5 @@
 // Starts the tool: opens Form1, the one window, and runs until it is closed.
-#include "form1.h"
+#include "form1_widget.h"
 
 #include <QApplication>
 
@@ -34,7 +34,7 @@ int main(int argc, char* argv[]) {
     for (const auto& [type, message] : std::exchange(heldMessages, {}))
         previousHandler(type, QMessageLogContext(), message);
 
-    Form1 form;
+    Form1Widget form;
     form.show();
     return app.exec();
 }

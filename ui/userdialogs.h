@@ -5,7 +5,7 @@
 
 class QWidget;
 
-// Form1 owns one of these and reaches the user only through it. The program uses
+// Form1Widget owns one of these and reaches the user only through it. The program uses
 // MessageBoxDialogs; tests install one that answers from a script and records every text.
 class UserDialogs {
 public:

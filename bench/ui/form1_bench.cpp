@@ -12,7 +12,7 @@
 // report, so that each side starts from fresh memory and the engine's run does not count
 // towards the window's peak.
 #include "bench_dialogs.h"
-#include "form1.h"
+#include "form1_widget.h"
 
 #include "engine/export.h"
 #include "engine/import.h"
@@ -124,8 +124,8 @@ int main(int argc, char* argv[]) {
         auto dialogs = std::make_unique<BenchDialogs>();
         BenchDialogs* script = dialogs.get();
         script->clipboard = std::move(clipboard);
-        Form1 form(std::move(dialogs));
-        form.setExportFolder(exportDir.path());
+        Form1Widget form(std::move(dialogs));
+        form.form().setExportFolder(exportDir.path().toStdString());
         form.show();
         QCoreApplication::processEvents();
         TitleCounter counter;

@@ -11,7 +11,7 @@
 // its user CPU seconds, which leave out the kernel's work of handing out fresh memory: on a
 // virtual machine that work varies much from run to run.
 #include "bench_dialogs.h"
-#include "form1.h"
+#include "form1_widget.h"
 
 #include "meter_report.h"
 
@@ -148,8 +148,8 @@ int runOne(const Input& input, qint64 size) {
     const double megabytes = static_cast<double>(clipboard.size()) * 2 / 1e6;
     auto dialogs = std::make_unique<BenchDialogs>();
     dialogs->clipboard = std::move(clipboard);
-    Form1 form(std::move(dialogs));
-    form.setExportFolder(exportDir.path());
+    Form1Widget form(std::move(dialogs));
+    form.form().setExportFolder(exportDir.path().toStdString());
     form.show();
     QCoreApplication::processEvents();
     std::array<double, 6> seconds{};

@@ -1,7 +1,7 @@
 // Closing the window while an import runs ends the program at once, with a success status:
 // the process exits 0 only through that path; an import that runs on to its end, or a
 // crash, fails the test.
-#include "form1.h"
+#include "form1_widget.h"
 #include "scripteddialogs.h"
 
 #include <QApplication>
@@ -20,7 +20,7 @@ int main(int argc, char* argv[]) {
     for (int i = 1; i <= 1000000; ++i)
         report += QStringLiteral("%1\t镇府公用台变\t三相多功能电能表\r\n").arg(i);
     dialogs->clipboard = report;
-    Form1 form(std::move(dialogs));
+    Form1Widget form(std::move(dialogs));
     form.show();
 
     // The close comes as the window system hands it over: an event for the window, queued

@@ -2,7 +2,7 @@
 // that drive it through its controls as a user would.
 #pragma once
 
-#include "form1.h"
+#include "form1_widget.h"
 #include "scripteddialogs.h"
 
 #include <QLabel>
@@ -23,8 +23,8 @@ protected:
         m_exportDir = std::make_unique<QTemporaryDir>();
         auto dialogs = std::make_unique<ScriptedDialogs>();
         m_dialogs = dialogs.get();
-        m_form = new Form1(std::move(dialogs));
-        m_form->setExportFolder(m_exportDir->path());
+        m_form = new Form1Widget(std::move(dialogs));
+        m_form->form().setExportFolder(m_exportDir->path().toStdString());
         m_form->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_form));
     }
@@ -57,5 +57,5 @@ protected:
 
     std::unique_ptr<QTemporaryDir> m_exportDir;
     ScriptedDialogs* m_dialogs = nullptr;
-    Form1* m_form = nullptr;
+    Form1Widget* m_form = nullptr;
 };

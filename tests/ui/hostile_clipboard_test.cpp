@@ -1,6 +1,6 @@
 // Form1 fed clipboard texts that no spreadsheet would produce: each is imported, counted and
 // exported, the tally must hold together afterwards, and where the outcome is known it is checked.
-#include "clipboardtext.h"
+#include "form/clipboard_text.h"
 #include "form1_fixture.h"
 
 #include "engine/export.h"
@@ -142,7 +142,7 @@ void HostileClipboardTest::importCountExport(QString clipboard, const QString& e
     m_dialogs->clipboard.clear(); // the largest texts hold hundreds of megabytes
     if (!importable) {
         QCOMPARE(m_dialogs->notices(), QStringList{importFailure});
-        QVERIFY(m_form->tallyState().alltxt().empty());
+        QVERIFY(m_form->form().tallyState().alltxt().empty());
         QVERIFY(!control<QPushButton>("Command3")->isEnabled());
         return;
     }
@@ -174,7 +174,7 @@ void HostileClipboardTest::importCountExport(QString clipboard, const QString& e
 
 // What holds after any import or count, whatever the clipboard held.
 void HostileClipboardTest::verifyTally() {
-    const brisquel::TallyState& state = m_form->tallyState();
+    const brisquel::TallyState& state = m_form->form().tallyState();
     const std::string_view alltxt = state.alltxt();
     QVERIFY(alltxt.empty() || alltxt.starts_with(crlf));
     QCOMPARE(alltxt.find('"'), std::string_view::npos);
@@ -270,10 +270,10 @@ void HostileClipboardTest::randomBytes() {
     importCountExport(std::move(clipboard), list(exported));
     if (QTest::currentTestFailed())
         return;
-    QVERIFY(m_form->tallyState().alltxt() == view(expected));
-    QVERIFY(m_form->tallyState().alltxti() > 10'000);
+    QVERIFY(m_form->form().tallyState().alltxt() == view(expected));
+    QVERIFY(m_form->form().tallyState().alltxti() > 10'000);
     const qint64 total = matches[0] + matches[1] + matches[2] + matches[3] + matches[4];
-    QStringList counts{QString::number(total), QString::number(m_form->tallyState().alltxti()),
+    QStringList counts{QString::number(total), QString::number(m_form->form().tallyState().alltxti()),
                        QString::number(conditionOne)};
     for (qint64 count : matches)
         counts.append(QString::number(count));
@@ -313,7 +313,7 @@ void HostileClipboardTest::loneSurrogates() {
     // rows[6], a high half alone, shows what a half becomes.
     m_dialogs->clipboard = clipboard;
     click("Command1");
-    const std::vector<std::string_view> stored = storedRows(m_form->tallyState().alltxt());
+    const std::vector<std::string_view> stored = storedRows(m_form->form().tallyState().alltxt());
     QCOMPARE(stored.size(), std::size_t(8));
     const std::string half(stored[6]);
     QVERIFY(!half.empty());
@@ -332,7 +332,7 @@ void HostileClipboardTest::loneSurrogates() {
                       QString::fromStdString(withHalves(list({rows[0], rows[1], rows[4], rows[5]}))));
     if (QTest::currentTestFailed())
         return;
-    QCOMPARE(m_form->tallyState().alltxt(), alltxt);
+    QCOMPARE(m_form->form().tallyState().alltxt(), alltxt);
     QCOMPARE(countTexts(), QStringList({"3", "8", "5", "0", "1", "1", "0", "1"}));
 }
 
@@ -391,7 +391,7 @@ void HostileClipboardTest::wideRows() {
     importCountExport(clipboard, exported);
     if (QTest::currentTestFailed())
         return;
-    QCOMPARE(m_form->tallyState().alltxt(), stored);
+    QCOMPARE(m_form->form().tallyState().alltxt(), stored);
     QCOMPARE(countTexts(), counts);
 }
 
@@ -404,7 +404,7 @@ void HostileClipboardTest::quotesAndLineEndsOnly_data() {
     QTest::addColumn<QString>("row"); // what every stored row holds
 
     // A Linux copy has LF alone turned into CR LF, unless it holds a CR LF already.
-    const bool widened = platformLineEnds() == LineEnds::WidenLineFeeds;
+    const bool widened = brisquel::platformLineEnds() == brisquel::LineEnds::WidenLineFeeds;
     const qsizetype n = 2'000'000;
     const auto times = [n](const char* piece) { return QString::fromUtf8(piece).repeated(n); };
     QTest::newRow("CR LF") << times("\r\n") << true << qint64(0) << QString();
@@ -435,7 +435,7 @@ void HostileClipboardTest::quotesAndLineEndsOnly() {
     importCountExport(clipboard, {}, importable);
     if (QTest::currentTestFailed())
         return;
-    const std::vector<std::string_view> stored = storedRows(m_form->tallyState().alltxt());
+    const std::vector<std::string_view> stored = storedRows(m_form->form().tallyState().alltxt());
     QCOMPARE(qint64(stored.size()), rows);
     const std::string expectedRow = row.toStdString();
     QCOMPARE(std::count(stored.begin(), stored.end(), expectedRow), std::ptrdiff_t(stored.size()));
@@ -468,7 +468,7 @@ void HostileClipboardTest::fiftyMegabyteRow() {
     if (QTest::currentTestFailed() || !importable)
         return;
     const QByteArray rowUtf8 = row.toUtf8();
-    const std::string_view alltxt = m_form->tallyState().alltxt();
+    const std::string_view alltxt = m_form->form().tallyState().alltxt();
     QVERIFY(alltxt.ends_with(view(rowUtf8)));
     QCOMPARE(alltxt.substr(0, alltxt.size() - rowUtf8.size()), "\r\n" + header.toStdString());
     QCOMPARE(countTexts(), afterHeader ? QStringList({"1", "2", "1", "0", "0", "0", "0", "1"})
@@ -509,13 +509,13 @@ void HostileClipboardTest::everyRowHoldsTheHeaderText() {
     if (QTest::currentTestFailed())
         return;
     const std::string alltxt = "\r\n" + stored.toStdString();
-    QCOMPARE(m_form->tallyState().alltxt(), alltxt);
+    QCOMPARE(m_form->form().tallyState().alltxt(), alltxt);
     QCOMPARE(countTexts(), QStringList({"0", "1", "0", "0", "0", "0", "0", "0"}));
 
     m_dialogs->clipboard = clipboard;
     click("Command1");
     QCOMPARE(m_dialogs->notices().last(), importDone);
-    QCOMPARE(m_form->tallyState().alltxt(), alltxt);
+    QCOMPARE(m_form->form().tallyState().alltxt(), alltxt);
     QCOMPARE(text("Label5"), QStringLiteral("1"));
 }
 

@@ -1,7 +1,7 @@
 // A report larger than the memory left ends the import with a notice, not the program, and
 // changes nothing. The memory is cut short with an address-space limit just above what the
 // process already uses.
-#include "form1.h"
+#include "form1_widget.h"
 #include "scripteddialogs.h"
 
 #include <QFile>
@@ -31,7 +31,7 @@ private slots:
 
 private:
     ScriptedDialogs* m_dialogs = nullptr;
-    Form1* m_form = nullptr;
+    Form1Widget* m_form = nullptr;
 };
 
 namespace {
@@ -60,7 +60,7 @@ void liftMemoryLimit() {
 void OutOfMemoryTest::init() {
     auto dialogs = std::make_unique<ScriptedDialogs>();
     m_dialogs = dialogs.get();
-    m_form = new Form1(std::move(dialogs));
+    m_form = new Form1Widget(std::move(dialogs));
     m_form->show();
 }
 
@@ -102,8 +102,8 @@ void OutOfMemoryTest::importTooLargeForMemory() {
 
     QCOMPARE(m_dialogs->notices(), QStringList{outOfMemory});
     QCOMPARE(m_form->windowTitle(), windowTitleText);
-    QCOMPARE(m_form->tallyState().alltxti(), 0);
-    QVERIFY(m_form->tallyState().alltxt().empty());
+    QCOMPARE(m_form->form().tallyState().alltxti(), 0);
+    QVERIFY(m_form->form().tallyState().alltxt().empty());
     QCOMPARE(lockedWhenShown, lockedDuringNotice);
     QVERIFY(import->isEnabled());
 #endif

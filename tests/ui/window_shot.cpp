@@ -1,7 +1,7 @@
 // window_shot OUTPUT.png: opens the window, imports the sample sheet copied from LibreOffice
 // Calc, counts it, and saves a picture of the window with its frame. Run on a real display
 // (scripts/screenshot.sh runs it under Xvfb with a window manager).
-#include "form1.h"
+#include "form1_widget.h"
 #include "scripteddialogs.h"
 
 #include <QApplication>
@@ -26,7 +26,7 @@ int main(int argc, char* argv[]) {
     }
     auto dialogs = std::make_unique<ScriptedDialogs>();
     dialogs->clipboard = QString::fromUtf8(sample.readAll());
-    Form1 form(std::move(dialogs));
+    Form1Widget form(std::move(dialogs));
     form.show();
 
     const QString output = QString::fromLocal8Bit(argv[1]);

@@ -1,0 +1,37 @@
+// Clipboard text turned into what the import and the condition fields take.
+#pragma once
+
+#include "form/host.h"
+
+#include <string>
+
+namespace brisquel {
+
+// How line ends are read. Spreadsheets on Windows end every row of a copied sheet with
+// CR LF, which is what the import cuts rows at; spreadsheets on Linux (LibreOffice Calc,
+// Gnumeric) end rows with LF alone.
+enum class LineEnds {
+    AsCopied,      // the text is taken as it stands
+    WidenLineFeeds // a text with LF but no CR LF has every LF turned into CR LF
+};
+
+// The choice on this platform: Windows text is taken as it stands.
+constexpr LineEnds platformLineEnds() {
+#ifdef _WIN32
+    return LineEnds::AsCopied;
+#else
+    return LineEnds::WidenLineFeeds;
+#endif
+}
+
+// The clipboard text as the import takes it: valid UTF-8, with the line ends treated as
+// asked. Half a surrogate pair becomes "?"; a byte sequence that is not UTF-8 becomes
+// U+FFFD, one for each byte that starts no valid sequence.
+std::string reportText(const ClipboardText& clipboard, LineEnds lineEnds);
+
+// The clipboard text as a double-click pastes it into a field: a copied cell ends in a
+// line break (CR LF, or LF on Linux) that would keep the field from ever equalling a cell,
+// so the CR and LF characters at the very end are dropped; every other character is kept.
+std::string fieldText(const ClipboardText& clipboard);
+
+} // namespace brisquel

@@ -1,0 +1,241 @@
+// Form1's handlers: each asks, locks, runs one engine operation, reports and unlocks.
+#include "form/form1.h"
+
+#include "engine/export.h"
+#include "engine/import.h"
+#include "engine/tally.h"
+#include "engine/text.h"
+#include "form/clipboard_text.h"
+
+#include <new>
+
+namespace brisquel {
+
+namespace {
+
+constexpr std::string_view questionTitle = "是否执行?";
+constexpr std::string_view importQuestion = "确定要导入吗？先在WPS报表里全选复制报表，再导入";
+constexpr std::string_view importFailure = "失败，请先打开EXCEL报表并全选复制";
+constexpr std::string_view importDone = "已完成导入，如果还有更多相同报表可继续全选复制并导入";
+constexpr std::string_view resetQuestion = "确定要置零吗？";
+constexpr std::string_view statisticsQuestion = "确定要统计吗？先导入报表所有行再统计";
+constexpr std::string_view statisticsDone = "已完成统计";
+constexpr std::string_view exportQuestion =
+    "确定要导出本次统计有效的列表吗？导出文本文件可以用WPS报表打开就是报表了，可另存为XLSX格式，"
+    "TAB制表符分隔，如果有数字变指数请在WPS报表里把该列单元格属性改为分数或文本";
+constexpr std::string_view exportRefusal = "导出失败，请先统计，有结果才能导出....";
+constexpr std::string_view exportDone = "文件路径:";
+constexpr std::string_view exportFailure = "导出失败，无法写入文件:";
+constexpr std::string_view outOfMemory = "失败，内存不足，无法完成此操作";
+
+// The engine reports every row; the window shows the latest report at most this often.
+constexpr std::chrono::milliseconds showInterval{33};
+
+std::string lines(std::initializer_list<std::string_view> parts) {
+    std::string text;
+    for (std::string_view part : parts) {
+        if (!text.empty())
+            text += crlf; // messages break lines with CR LF
+        text += part;
+    }
+    return text;
+}
+
+} // namespace
+
+Form1::Form1(Form1Host& host, std::string exportFolder, Clock clock)
+    : m_host(host), m_exportFolder(std::move(exportFolder)), m_clock(std::move(clock)) {}
+
+void Form1::Form_Load() {
+    // A new tally state is the initialised one: alli and alltxti 0, both texts empty.
+    m_state = TallyState();
+}
+
+void Form1::Command1_Click() {
+    if (!ask(importQuestion))
+        return;
+    std::string text;
+    try {
+        // The clipboard's own copy goes as soon as the report text is made: a whole
+        // sheet is hundreds of megabytes.
+        text = reportText(m_host.readClipboard(), platformLineEnds());
+    } catch (const std::bad_alloc&) {
+        m_host.notify(outOfMemory);
+        return;
+    }
+    if (!isImportable(text)) {
+        m_host.notify(importFailure);
+        return;
+    }
+    lockWindow();
+    if (runOperation([&] { importText(m_state, text, *this); })) {
+        m_host.setTitle(importDone);
+        m_host.notify(importDone);
+    }
+    unlockWindow();
+}
+
+void Form1::Command2_Click() {
+    if (!ask(resetQuestion))
+        return;
+    m_state.reset(*this);
+    setPendingTexts();
+}
+
+void Form1::Command3_Click() {
+    if (!ask(statisticsQuestion))
+        return;
+    lockWindow();
+    if (runOperation([&] { runStatistics(m_state, *this); })) {
+        m_host.setTitle(statisticsDone);
+        m_host.notify(statisticsDone);
+    }
+    unlockWindow();
+}
+
+void Form1::Command4_Click() {
+    if (!canExport(m_state)) {
+        m_host.notify(exportRefusal);
+        return;
+    }
+    if (!ask(exportQuestion))
+        return;
+    lockWindow();
+    ExportResult result;
+    if (runOperation([&] { result = exportList(m_state, m_exportFolder, currentLocalTime()); })) {
+        if (result.ok())
+            m_host.notify(lines({exportDone, result.path}));
+        else
+            m_host.notify(lines({exportFailure, result.path, result.error}));
+    }
+    unlockWindow();
+}
+
+void Form1::Label3_Click() {
+    m_host.setText(ControlId::Label3, DecimalText(m_state.alli()).view());
+}
+
+void Form1::Label5_Click() {
+    m_host.setText(ControlId::Label5, DecimalText(m_state.alltxti()).view());
+}
+
+void Form1::Text1_DblClick() {
+    pasteInto(FieldId::Text1);
+}
+
+void Form1::Text2_DblClick() {
+    pasteInto(FieldId::Text2);
+}
+
+void Form1::Text3_DblClick() {
+    pasteInto(FieldId::Text3);
+}
+
+void Form1::Text4_DblClick() {
+    pasteInto(FieldId::Text4);
+}
+
+void Form1::Text5_DblClick() {
+    pasteInto(FieldId::Text5);
+}
+
+void Form1::Text6_DblClick() {
+    pasteInto(FieldId::Text6);
+}
+
+void Form1::Text7_DblClick() {
+    pasteInto(FieldId::Text7);
+}
+
+void Form1::Text8_DblClick() {
+    pasteInto(FieldId::Text8);
+}
+
+void Form1::pasteInto(FieldId field) {
+    const ClipboardText clipboard = m_host.readClipboard();
+    if (clipboard.empty())
+        return;
+    m_host.setText(controlOf(field), brisquel::fieldText(clipboard));
+}
+
+bool Form1::ask(std::string_view question) {
+    return m_host.ask(questionTitle, question);
+}
+
+void Form1::lockWindow() {
+    for (ControlId command : commandIds)
+        m_host.setEnabled(command, false);
+}
+
+void Form1::unlockWindow() {
+    for (ControlId command : commandIds)
+        m_host.setEnabled(command, true);
+}
+
+// Runs one engine operation to its end. Meanwhile the engine's latest texts are shown now
+// and then (see progress()), and once more at the end, which also drops the input still
+// queued before the closing notice could take it. A report too large for the memory left
+// ends the operation with a notice instead of ending the program; the engine takes its
+// large buffers before it changes anything. Returns whether the operation ran to its end.
+template <typename Operation> bool Form1::runOperation(Operation operation) {
+    m_operationRunning = true;
+    m_shownYet = false;
+    bool finished = true;
+    try {
+        operation();
+    } catch (const std::bad_alloc&) {
+        finished = false;
+    }
+    showPendingNow();
+    m_operationRunning = false;
+    if (!finished)
+        m_host.notify(outOfMemory);
+    return finished;
+}
+
+std::string Form1::fieldText(FieldId field) {
+    return m_host.fieldText(controlOf(field));
+}
+
+void Form1::showText(LabelId label, std::string_view text) {
+    PendingText& pending = m_pendingCounts[static_cast<std::size_t>(label)];
+    pending.text.assign(text);
+    pending.changed = true;
+}
+
+// The engine reports every row of a pass. Setting the title and labels a million times
+// would cost more than the pass itself, so only the latest report is kept and shown at
+// most every showInterval (the first one at once), and once more when the pass ends.
+void Form1::progress(std::int64_t index, std::int64_t lastIndex) {
+    m_progressIndex = index;
+    m_progressLast = lastIndex;
+    m_progressChanged = true;
+    if (!m_shownYet || m_clock() - m_lastShown >= showInterval)
+        showPendingNow();
+}
+
+void Form1::showPendingNow() {
+    setPendingTexts();
+    m_host.showPendingNow();
+    m_lastShown = m_clock();
+    m_shownYet = true;
+}
+
+void Form1::setPendingTexts() {
+    if (m_progressChanged) {
+        std::string title(DecimalText(m_progressIndex).view());
+        title += '/';
+        title += DecimalText(m_progressLast).view();
+        m_host.setTitle(title);
+        m_progressChanged = false;
+    }
+    for (std::size_t i = 0; i < m_pendingCounts.size(); ++i) {
+        PendingText& pending = m_pendingCounts[i];
+        if (pending.changed) {
+            m_host.setText(controlOf(static_cast<LabelId>(i)), pending.text);
+            pending.changed = false;
+        }
+    }
+}
+
+} // namespace brisquel

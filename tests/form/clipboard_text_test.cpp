@@ -1,0 +1,95 @@
+// The clipboard's text as the import and the fields take it: line ends, UTF-16 and UTF-8.
+#include "form/clipboard_text.h"
+
+#include "engine/import.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace brisquel {
+namespace {
+
+ClipboardText clipboardOf(const std::u16string& text) {
+    return {std::u16string_view(text), nullptr};
+}
+
+ClipboardText clipboardOf(const std::string& text) {
+    return {std::string_view(text), nullptr};
+}
+
+TEST(ClipboardText, LineEndsAreWidenedOnlyInTextsWithoutCrLf) {
+    struct Case {
+        const char* name;
+        std::u16string clipboard;
+        std::string widened;  // what the import takes off Windows
+        std::string asCopied; // what it takes on Windows
+    };
+    const Case cases[] = {
+        {"empty", u"", "", ""},
+        {"Excel rows keep their CR LF", u"台区\t设备类型\r\n镇府\t表\r\n", "台区\t设备类型\r\n镇府\t表\r\n",
+         "台区\t设备类型\r\n镇府\t表\r\n"},
+        {"Calc rows get CR LF", u"台区\t设备类型\n镇府\t表\n", "台区\t设备类型\r\n镇府\t表\r\n",
+         "台区\t设备类型\n镇府\t表\n"},
+        {"Gnumeric leaves the last row bare", u"台区\n镇府", "台区\r\n镇府", "台区\n镇府"},
+        {"an LF beside a CR LF is a break in a cell", u"台区\r\n甲\n乙\r\n", "台区\r\n甲\n乙\r\n",
+         "台区\r\n甲\n乙\r\n"},
+        {"lone CRs stay", u"台区\r镇府\r", "台区\r镇府\r", "台区\r镇府\r"},
+        {"a CR before an LF-only row end", u"甲\r乙\n丙\n", "甲\r乙\r\n丙\r\n", "甲\r乙\n丙\n"},
+        {"beyond the Basic Multilingual Plane", u"𠀀\t😀\n", "𠀀\t😀\r\n", "𠀀\t😀\n"},
+        {"half a surrogate pair becomes ?", u"甲\xD800乙\xDC00\n", "甲?乙?\r\n", "甲?乙?\n"},
+        {"a high half at the very end", u"甲\n\xD83D", "甲\r\n?", "甲\n?"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.widened, reportText(clipboardOf(c.clipboard), LineEnds::WidenLineFeeds));
+        EXPECT_EQ(c.asCopied, reportText(clipboardOf(c.clipboard), LineEnds::AsCopied));
+        // The same text handed over as UTF-8 gives the same report.
+        if (c.clipboard.find_first_of(u"\xD800\xDC00\xD83D") == std::u16string::npos) {
+            EXPECT_EQ(c.widened, reportText(clipboardOf(c.asCopied), LineEnds::WidenLineFeeds));
+        }
+    }
+}
+
+// A byte that starts no valid sequence becomes U+FFFD, and the next byte is read afresh.
+TEST(ClipboardText, InvalidUtf8BecomesReplacementCharacters) {
+    const std::string fffd = "\xEF\xBF\xBD";
+    struct Case {
+        const char* name;
+        std::string bytes;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"a stray continuation byte",
+         "a\x80"
+         "b",
+         "a" + fffd + "b"},
+        {"a lead byte cut short by an ASCII byte", "\xE5\x8F\tx", fffd + fffd + "\tx"},
+        {"a lead byte at the very end", "a\xE5", "a" + fffd},
+        {"an overlong slash", "\xC0\xAF", fffd + fffd},
+        {"an overlong three-byte form", "\xE0\x80\xAF", fffd + fffd + fffd},
+        {"an encoded surrogate", "\xED\xA0\x80", fffd + fffd + fffd},
+        {"above U+10FFFF", "\xF4\x90\x80\x80", fffd + fffd + fffd + fffd},
+        {"F5 and above never lead", "\xF5\xFF", fffd + fffd},
+        {"the largest code point is kept", "\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF"},
+        {"a NUL byte is kept", std::string("a\0b\n", 4), std::string("a\0b\r\n", 5)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.expected, reportText(clipboardOf(c.bytes), LineEnds::WidenLineFeeds));
+    }
+}
+
+TEST(ClipboardText, LinuxSpreadsheetCopiesBecomeImportable) {
+    for (const char* name : {"calc-whole-sheet.utf8.txt", "gnumeric-whole-sheet.utf8.txt"}) {
+        std::ifstream file(std::string(BRISQUEL_TEST_DATA "/") + name, std::ios::binary);
+        const std::string copied{std::istreambuf_iterator<char>(file), {}};
+        ASSERT_FALSE(copied.empty()) << name;
+        EXPECT_FALSE(isImportable(reportText(clipboardOf(copied), LineEnds::AsCopied)));
+        EXPECT_TRUE(isImportable(reportText(clipboardOf(copied), LineEnds::WidenLineFeeds)));
+    }
+}
+
+} // namespace
+} // namespace brisquel

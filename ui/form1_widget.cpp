@@ -1,0 +1,264 @@
+// Form1Widget: Qt widgets made from Form1's table, their events handed to Form1's handlers.
+#include "form1_widget.h"
+
+#include "controls.h"
+#include "engine/export.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QPainter>
+#include <QPushButton>
+
+#include <cstdlib>
+#include <limits>
+
+using brisquel::ControlId;
+using brisquel::ControlKind;
+using brisquel::ControlSpec;
+using brisquel::twipsToPixels;
+
+namespace {
+
+QString qText(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Sizes in the table are in twips, 15 to a pixel at 96 dots per inch; Qt scales pixels
+// for other screens.
+QRect pixelRect(const brisquel::Box& box) {
+    return {twipsToPixels(box.left), twipsToPixels(box.top), twipsToPixels(box.width),
+            twipsToPixels(box.height)};
+}
+
+// "宋体" is on every Chinese Windows, with NSimSun as its twin. Elsewhere a Song or Ming
+// face stands in, and failing those any face that writes Simplified Chinese.
+void registerSongSubstitutes() {
+    QStringList faces = {QStringLiteral("SimSun"), QStringLiteral("NSimSun"),
+                         QStringLiteral("AR PL UMing CN"), QStringLiteral("Noto Serif CJK SC"),
+                         QStringLiteral("Source Han Serif SC")};
+    for (const QString& family : QFontDatabase::families(QFontDatabase::SimplifiedChinese)) {
+        if (!faces.contains(family))
+            faces.append(family);
+    }
+    QFont::insertSubstitutions(qText(brisquel::songFace), faces);
+}
+
+QFont songFont(brisquel::FontSpec font) {
+    return QFont(qText(brisquel::songFace), font.pointSize, font.bold ? QFont::Bold : QFont::Normal);
+}
+
+template <typename LabelType> LabelType* makeLabel(QWidget* parent, const ControlSpec& spec) {
+    auto* label = new LabelType(qText(spec.text), parent);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setAutoFillBackground(true);
+    return label;
+}
+
+QWidget* makeControl(QWidget* parent, const ControlSpec& spec) {
+    switch (spec.kind) {
+    case ControlKind::Button: {
+        auto* button = new QPushButton(qText(spec.text), parent);
+        button->setAutoDefault(false);
+        button->setDefault(false);
+        return button;
+    }
+    case ControlKind::Field: {
+        auto* field = new ConditionField(qText(spec.text), parent);
+        field->setMaxLength(std::numeric_limits<int>::max());
+        field->setAccessibleName(qText(spec.accessibleName));
+        return field;
+    }
+    case ControlKind::Label: {
+        auto* label = makeLabel<QLabel>(parent, spec);
+        label->setWordWrap(true);
+        return label;
+    }
+    case ControlKind::Count:
+        return makeLabel<CountLabel>(parent, spec);
+    }
+    return nullptr;
+}
+
+QFrame* makeLine(QWidget* parent, const brisquel::LineSpec& spec) {
+    auto* line = new QFrame(parent);
+    line->setFrameShape(QFrame::VLine);
+    line->setFrameShadow(QFrame::Plain);
+    line->setLineWidth(1);
+    line->setGeometry(twipsToPixels(spec.x), twipsToPixels(spec.top), 1,
+                      twipsToPixels(spec.bottom) - twipsToPixels(spec.top) + 1);
+    return line;
+}
+
+bool isUserInput(QEvent::Type type) {
+    switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::NonClientAreaMouseButtonPress:
+    case QEvent::NonClientAreaMouseButtonRelease:
+    case QEvent::NonClientAreaMouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::InputMethod:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletRelease:
+    case QEvent::Drop:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+// The window is built in three steps: the controls from the table, then the handlers
+// wired to them, then Form_Load.
+Form1Widget::Form1Widget(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
+    : QWidget(parent), m_dialogs(std::move(dialogs)), m_form(*this, brisquel::programFolder()) {
+    registerSongSubstitutes();
+    setWindowTitle(qText(brisquel::windowTitle));
+    setWindowIcon(QIcon(QStringLiteral(":/brisquel.png")));
+    setFont(songFont(brisquel::windowFont));
+    resize(twipsToPixels(brisquel::clientWidth), twipsToPixels(brisquel::clientHeight));
+    m_background.load(QStringLiteral(":/background.png"));
+
+    createControls();
+    connectHandlers();
+    m_form.Form_Load();
+    control(ControlId::Command1)->setFocus();
+}
+
+Form1Widget::~Form1Widget() = default;
+
+void Form1Widget::createControls() {
+    QWidget* previous = nullptr;
+    for (const ControlSpec& spec : brisquel::controlTable) {
+        QWidget* widget = makeControl(this, spec);
+        widget->setObjectName(QLatin1StringView(spec.name));
+        widget->setGeometry(pixelRect(spec.box));
+        widget->setEnabled(spec.enabled);
+        if (spec.font.pointSize != 0)
+            widget->setFont(songFont(spec.font));
+        if (spec.colour) {
+            QPalette palette = widget->palette();
+            palette.setColor(QPalette::WindowText,
+                             QColor(spec.colour->red, spec.colour->green, spec.colour->blue));
+            widget->setPalette(palette);
+        }
+        if (widget->focusPolicy() != Qt::NoFocus) {
+            if (previous)
+                setTabOrder(previous, widget);
+            previous = widget;
+        }
+        m_controls[static_cast<std::size_t>(spec.id)] = widget;
+    }
+    // Where a caption's box runs into its field, the field is drawn on top.
+    for (const ControlSpec& spec : brisquel::controlTable) {
+        if (spec.kind == ControlKind::Field)
+            control(spec.id)->raise();
+    }
+    for (const brisquel::LineSpec& spec : brisquel::lineTable)
+        makeLine(this, spec)->setObjectName(QLatin1StringView(spec.name));
+}
+
+void Form1Widget::connectHandlers() {
+    using brisquel::Form1;
+    const auto onClick = [this](ControlId id, void (Form1::*handler)()) {
+        connect(static_cast<QPushButton*>(control(id)), &QPushButton::clicked, this,
+                [this, handler] { (m_form.*handler)(); });
+    };
+    onClick(ControlId::Command1, &Form1::Command1_Click);
+    onClick(ControlId::Command2, &Form1::Command2_Click);
+    onClick(ControlId::Command3, &Form1::Command3_Click);
+    onClick(ControlId::Command4, &Form1::Command4_Click);
+
+    const auto onLabelClick = [this](ControlId id, void (Form1::*handler)()) {
+        connect(static_cast<CountLabel*>(control(id)), &CountLabel::clicked, this,
+                [this, handler] { (m_form.*handler)(); });
+    };
+    onLabelClick(ControlId::Label3, &Form1::Label3_Click);
+    onLabelClick(ControlId::Label5, &Form1::Label5_Click);
+
+    const auto onDoubleClick = [this](ControlId id, void (Form1::*handler)()) {
+        connect(static_cast<ConditionField*>(control(id)), &ConditionField::doubleClicked, this,
+                [this, handler] { (m_form.*handler)(); });
+    };
+    onDoubleClick(ControlId::Text1, &Form1::Text1_DblClick);
+    onDoubleClick(ControlId::Text2, &Form1::Text2_DblClick);
+    onDoubleClick(ControlId::Text3, &Form1::Text3_DblClick);
+    onDoubleClick(ControlId::Text4, &Form1::Text4_DblClick);
+    onDoubleClick(ControlId::Text5, &Form1::Text5_DblClick);
+    onDoubleClick(ControlId::Text6, &Form1::Text6_DblClick);
+    onDoubleClick(ControlId::Text7, &Form1::Text7_DblClick);
+    onDoubleClick(ControlId::Text8, &Form1::Text8_DblClick);
+}
+
+void Form1Widget::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, m_background);
+}
+
+void Form1Widget::closeEvent(QCloseEvent* event) {
+    if (m_form.operationRunning())
+        std::_Exit(EXIT_SUCCESS);
+    QWidget::closeEvent(event);
+}
+
+bool Form1Widget::ask(std::string_view title, std::string_view text) {
+    return m_dialogs->ask(this, qText(title), qText(text));
+}
+
+void Form1Widget::notify(std::string_view text) {
+    m_dialogs->notify(this, qText(text));
+}
+
+void Form1Widget::setTitle(std::string_view title) {
+    setWindowTitle(qText(title));
+}
+
+void Form1Widget::setText(ControlId id, std::string_view text) {
+    if (auto* field = qobject_cast<QLineEdit*>(control(id)))
+        field->setText(qText(text));
+    else
+        static_cast<QLabel*>(control(id))->setText(qText(text));
+}
+
+void Form1Widget::setEnabled(ControlId id, bool enabled) {
+    control(id)->setEnabled(enabled);
+}
+
+void Form1Widget::setFocus(ControlId id) {
+    control(id)->setFocus(Qt::OtherFocusReason);
+}
+
+std::string Form1Widget::fieldText(ControlId field) {
+    return static_cast<QLineEdit*>(control(field))->text().toStdString();
+}
+
+brisquel::ClipboardText Form1Widget::readClipboard() {
+    auto text = std::make_shared<const QString>(m_dialogs->clipboardText());
+    const QStringView units(*text);
+    return {std::u16string_view(units.utf16(), static_cast<std::size_t>(units.size())), text};
+}
+
+// Events are processed in full, so a close from the window manager is seen at once; the
+// input blocker drops clicks and keys, which would otherwise wait in the queue and act
+// after the operation.
+void Form1Widget::showPendingNow() {
+    qApp->installEventFilter(&m_inputBlocker);
+    QCoreApplication::processEvents();
+    qApp->removeEventFilter(&m_inputBlocker);
+}
+
+bool Form1Widget::InputBlocker::eventFilter(QObject*, QEvent* event) {
+    return isUserInput(event->type());
+}
