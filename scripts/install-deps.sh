@@ -9,6 +9,7 @@ packages=(
     cmake g++ make                       # the build
     libgtest-dev libgmock-dev            # the engine's tests
     qt6-base-dev libgl-dev               # the window and its tests
+    qt6-translations-l10n                # Qt's own Chinese texts, for the fields' context menus
     fonts-arphic-uming fonts-noto-cjk    # Chinese faces for the labels and the window
     xvfb xauth                           # a virtual display for machines without one
     clang-format                         # the format check

@@ -34,6 +34,7 @@ int main(int argc, char* argv[]) {
     for (const auto& [type, message] : std::exchange(heldMessages, {}))
         previousHandler(type, QMessageLogContext(), message);
 
+    installChineseTranslations(app);
     Form1Widget form;
     form.show();
     return app.exec();

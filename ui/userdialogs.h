@@ -3,6 +3,7 @@
 
 #include <QString>
 
+class QCoreApplication;
 class QWidget;
 
 // Form1Widget owns one of these and reaches the user only through it. The program uses
@@ -19,10 +20,15 @@ public:
     virtual QString clipboardText() = 0;
 };
 
-// Message boxes and the system clipboard.
+// Message boxes and the system clipboard. The boxes' buttons read 是(&Y), 否(&N) and 确定,
+// as on a Chinese Windows, whatever the system's language.
 class MessageBoxDialogs final : public UserDialogs {
 public:
     bool ask(QWidget* parent, const QString& title, const QString& text) override;
     void notify(QWidget* parent, const QString& text) override;
     QString clipboardText() override;
 };
+
+// Loads Qt's own Chinese texts (the fields' context menus, for one), whatever the system's
+// language. Where they are not installed, Qt's English texts stay.
+void installChineseTranslations(QCoreApplication& application);

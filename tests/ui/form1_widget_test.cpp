@@ -1,5 +1,5 @@
 // Form1Widget: each widget against the table, events and keys reaching their handlers,
-// input dropped during an operation, and shrink-to-fit.
+// input dropped during an operation, the real message boxes, and shrink-to-fit.
 #include "controls.h"
 #include "form1_fixture.h"
 
@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
@@ -70,6 +72,9 @@ private slots:
     void importsLinuxSpreadsheetCopies_data();
     void importsLinuxSpreadsheetCopies();
     void inputDuringAnOperationIsDropped();
+
+    void messageBoxesSpeakChinese();
+    void contextMenuSpeaksChinese();
 
     void wideNumberShrinksToFit_data();
     void wideNumberShrinksToFit();
@@ -417,6 +422,53 @@ void Form1WidgetTest::importsLinuxSpreadsheetCopies() {
     // Rows 1, 2, 5, 7 and 8 lie in 镇府公用台变 (row 4's cell has a leading blank); rows 1,
     // 2, 7 and 5 hold the types of Text2, Text5, Text7 and Text8, row 8 none of them.
     QCOMPARE(countTexts(), QStringList({"4", rows, "5", "1", "1", "0", "1", "1"}));
+}
+
+// The real boxes ------------------------------------------------------------------------
+
+// The boxes say 是, 否 and 确定 whatever the system's language, with the tool's titles.
+void Form1WidgetTest::messageBoxesSpeakChinese() {
+    QStringList seen;
+    const auto answer = [&](QMessageBox::StandardButton press) {
+        QTimer::singleShot(0, [&seen, press] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            QStringList buttons;
+            for (QAbstractButton* button : box->buttons())
+                buttons.append(button->text());
+            buttons.sort();
+            seen.append(box->windowTitle() + u'|' + box->text() + u'|' + buttons.join(u','));
+            box->button(press)->click();
+        });
+    };
+    QCoreApplication::setApplicationName(QStringLiteral("Brisquel")); // as main() names it
+    MessageBoxDialogs dialogs;
+    answer(QMessageBox::No);
+    QVERIFY(!dialogs.ask(m_form, QStringLiteral("是否执行?"), QStringLiteral("确定要置零吗？")));
+    answer(QMessageBox::Yes);
+    QVERIFY(dialogs.ask(m_form, QStringLiteral("是否执行?"), QStringLiteral("确定要置零吗？")));
+    answer(QMessageBox::Ok);
+    dialogs.notify(m_form, QStringLiteral("文件路径:\r\n/tmp/导出文件_2026-1-5_93015.txt"));
+    QCOMPARE(seen,
+             QStringList({"是否执行?|确定要置零吗？|否(&N),是(&Y)", "是否执行?|确定要置零吗？|否(&N),是(&Y)",
+                          "Brisquel|文件路径:\n/tmp/导出文件_2026-1-5_93015.txt|确定"}));
+}
+
+// A field's context menu comes from Qt's own Chinese texts: no English word is left in it.
+void Form1WidgetTest::contextMenuSpeaksChinese() {
+    installChineseTranslations(*QCoreApplication::instance());
+    std::unique_ptr<QMenu> menu(control<QLineEdit>("Text1")->createStandardContextMenu());
+    QStringList texts;
+    for (QAction* action : menu->actions()) {
+        if (!action->isSeparator())
+            texts.append(action->text());
+    }
+    QVERIFY(texts.size() >= 5);
+    for (QString text : texts) {
+        text.remove(QRegularExpression(QStringLiteral("\\(&.\\)|&|\\t.*$")));
+        QVERIFY2(!text.contains(QRegularExpression(QStringLiteral("[A-Za-z]"))),
+                 qPrintable(texts.join(u'|')));
+    }
 }
 
 // Count labels ---------------------------------------------------------------------------
