@@ -72,7 +72,7 @@ void Form1::Command1_Click() {
         m_host.setTitle(importDone);
         m_host.notify(importDone);
     }
-    unlockWindow();
+    unlockWindow(ControlId::Command1);
 }
 
 void Form1::Command2_Click() {
@@ -90,7 +90,7 @@ void Form1::Command3_Click() {
         m_host.setTitle(statisticsDone);
         m_host.notify(statisticsDone);
     }
-    unlockWindow();
+    unlockWindow(ControlId::Command3);
 }
 
 void Form1::Command4_Click() {
@@ -108,7 +108,7 @@ void Form1::Command4_Click() {
         else
             m_host.notify(lines({exportFailure, result.path, result.error}));
     }
-    unlockWindow();
+    unlockWindow(ControlId::Command4);
 }
 
 void Form1::Label3_Click() {
@@ -167,9 +167,12 @@ void Form1::lockWindow() {
         m_host.setEnabled(command, false);
 }
 
-void Form1::unlockWindow() {
+// Disabling the buttons lets the toolkit move the focus on, into a field with its text
+// selected, where one stray key would replace a condition; it goes back to the button pressed.
+void Form1::unlockWindow(ControlId pressed) {
     for (ControlId command : commandIds)
         m_host.setEnabled(command, true);
+    m_host.setFocus(pressed);
 }
 
 // Runs one engine operation to its end. Meanwhile the engine's latest texts are shown now

@@ -59,7 +59,7 @@ public:
 private:
     bool ask(std::string_view question);
     void lockWindow();
-    void unlockWindow();
+    void unlockWindow(ControlId pressed);
     template <typename Operation> bool runOperation(Operation operation);
     void showPendingNow();
     void setPendingTexts();

@@ -1,5 +1,5 @@
 // Form1's handlers driven through a scripted host: questions, notices, locking, titles,
-// progress and the paste, without any toolkit.
+// focus, progress and the paste, without any toolkit.
 #include "scripted_host.h"
 
 #include "engine/export.h"
@@ -61,7 +61,7 @@ protected:
         form.Command1_Click();
     }
     // The log without the progress shown as an operation runs: questions, notices, the
-    // buttons and the closing title.
+    // buttons, the focus and the closing title.
     std::vector<std::string> flow() const {
         std::vector<std::string> kept;
         for (const std::string& entry : host.log) {
@@ -140,12 +140,13 @@ TEST_F(Form1Test, UnusableClipboardIsRefusedWithoutLocking) {
     }
 }
 
-TEST_F(Form1Test, ImportLocksReportsAndUnlocks) {
+TEST_F(Form1Test, ImportLocksReportsAndUnlocksWithTheFocusOnItsButton) {
     import(smallReport);
     EXPECT_EQ(concat({{question + "确定要导入吗？先在WPS报表里全选复制报表，再导入"},
                       lockAll,
                       {"title " + importDone, "notify " + importDone},
-                      unlockAll}),
+                      unlockAll,
+                      {"focus Command1"}}),
               flow());
     EXPECT_EQ("5", host.text(ControlId::Label5));
     EXPECT_EQ(importDone, host.title());
@@ -166,7 +167,8 @@ TEST_F(Form1Test, StatisticsCountsAndReports) {
     EXPECT_EQ(concat({{question + "确定要统计吗？先导入报表所有行再统计"},
                       lockAll,
                       {"title " + statisticsDone, "notify " + statisticsDone},
-                      unlockAll}),
+                      unlockAll,
+                      {"focus Command3"}}),
               flow());
     EXPECT_EQ((std::vector<std::string>{"2", "5", "3", "0", "1", "0", "0", "1"}), counts());
 
@@ -195,7 +197,7 @@ TEST_F(Form1Test, ExportWritesTheListAndNamesTheFile) {
     ASSERT_TRUE(notices[0].starts_with("文件路径:\r\n"));
     const fs::path written = fs::u8path(notices[0].substr(std::string("文件路径:\r\n").size()));
     const std::vector<std::string> steps = flow();
-    EXPECT_EQ(concat({lockAll, {"notify " + notices[0]}, unlockAll}),
+    EXPECT_EQ(concat({lockAll, {"notify " + notices[0]}, unlockAll, {"focus Command4"}}),
               std::vector<std::string>(steps.begin() + 1, steps.end()));
     std::ifstream file(written, std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(file), {}};
@@ -214,6 +216,7 @@ TEST_F(Form1Test, ExportFailureNamesThePathAndTheReason) {
     EXPECT_TRUE(notices[0].starts_with("导出失败，无法写入文件:\r\n")) << notices[0];
     EXPECT_NE(std::string::npos, notices[0].find("也没有这个/导出文件_"));
     EXPECT_EQ(2, std::count(notices[0].begin(), notices[0].end(), '\n'));
+    EXPECT_EQ("focus Command4", host.log.back());
 }
 
 TEST_F(Form1Test, ResetClearsCountsWithoutLockingOrTitle) {
@@ -314,9 +317,9 @@ TEST_F(Form1Test, OutOfMemoryEndsTheOperationWithANoticeAndChangesNothing) {
         host.log.clear();
         (form.*handler)();
         const std::vector<std::string> steps = flow();
-        ASSERT_EQ(10u, steps.size());
+        ASSERT_EQ(11u, steps.size());
         EXPECT_EQ(concat({lockAll, {"notify 失败，内存不足，无法完成此操作"}, unlockAll}),
-                  std::vector<std::string>(steps.begin() + 1, steps.end()));
+                  std::vector<std::string>(steps.begin() + 1, steps.end() - 1));
     }
     EXPECT_EQ(title, host.title());
     EXPECT_EQ(shown, counts());

@@ -1,4 +1,4 @@
-// Form1Widget: each widget against the table, events and keys reaching their handlers,
+// Form1Widget: each widget against the table, events and keys reaching their handlers, focus,
 // input dropped during an operation, the real message boxes, and shrink-to-fit.
 #include "controls.h"
 #include "form1_fixture.h"
@@ -72,6 +72,7 @@ private slots:
     void importsLinuxSpreadsheetCopies_data();
     void importsLinuxSpreadsheetCopies();
     void inputDuringAnOperationIsDropped();
+    void focusReturnsToThePressedButton();
 
     void messageBoxesSpeakChinese();
     void contextMenuSpeaksChinese();
@@ -422,6 +423,28 @@ void Form1WidgetTest::importsLinuxSpreadsheetCopies() {
     // Rows 1, 2, 5, 7 and 8 lie in 镇府公用台变 (row 4's cell has a leading blank); rows 1,
     // 2, 7 and 5 hold the types of Text2, Text5, Text7 and Text8, row 8 none of them.
     QCOMPARE(countTexts(), QStringList({"4", rows, "5", "1", "1", "0", "1", "1"}));
+}
+
+// Disabling the buttons moves Qt's focus into a field with its text selected; after every
+// operation the focus is back on the button pressed, so a stray key replaces no condition.
+void Form1WidgetTest::focusReturnsToThePressedButton() {
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form));
+    importText(smallReport);
+    for (const QString& name : QStringList{"Command1", "Command3", "Command4", "Command2"}) {
+        m_dialogs->clipboard = smallReport;
+        QString focusDuringNotice;
+        m_dialogs->whileShown = [&](const ScriptedDialogs::Box&) {
+            if (QApplication::focusWidget())
+                focusDuringNotice = QApplication::focusWidget()->objectName();
+        };
+        control(name)->setFocus();
+        QTest::keyClick(control(name), Qt::Key_Space);
+        QVERIFY2(!focusDuringNotice.isEmpty(), qPrintable(name));
+        QCOMPARE(QApplication::focusWidget(), control(name));
+        QTest::keyClicks(QApplication::focusWidget(), "x");
+        QCOMPARE(text("Text1"), QStringLiteral("镇府公用台变"));
+    }
 }
 
 // The real boxes ------------------------------------------------------------------------
