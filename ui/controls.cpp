@@ -1,10 +1,21 @@
-// A field that reports double-clicks and a count label that shrinks a wide number to fit.
+// A button that Enter presses, a field that reports double-clicks and a count label that
+// shrinks a wide number to fit.
 #include "controls.h"
 
 #include <QFontMetricsF>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
+
+void CommandButton::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        click();
+        return;
+    }
+    QPushButton::keyPressEvent(event);
+}
 
 void ConditionField::mouseDoubleClickEvent(QMouseEvent* event) {
     QLineEdit::mouseDoubleClickEvent(event);

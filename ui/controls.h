@@ -1,10 +1,23 @@
-// The two controls the window needs beyond Qt's own: a field that reports double-clicks
-// and a count label that shrinks a wide number to fit its box.
+// The three controls the window needs beyond Qt's own: a button that Enter presses, a field
+// that reports double-clicks, and a count label that shrinks a wide number to fit its box.
 #pragma once
 
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+
+// A command button. Enter presses the focused button, as it does every push button on
+// Windows; Qt's own buttons take Enter only as the default button of a dialog, and the
+// window has no default button.
+class CommandButton : public QPushButton {
+    Q_OBJECT
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+};
 
 // A condition field: a single-line text box whose double-click the window handles.
 class ConditionField : public QLineEdit {

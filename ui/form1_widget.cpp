@@ -9,7 +9,6 @@
 #include <QFontDatabase>
 #include <QFrame>
 #include <QPainter>
-#include <QPushButton>
 
 #include <cstdlib>
 #include <limits>
@@ -58,12 +57,8 @@ template <typename LabelType> LabelType* makeLabel(QWidget* parent, const Contro
 
 QWidget* makeControl(QWidget* parent, const ControlSpec& spec) {
     switch (spec.kind) {
-    case ControlKind::Button: {
-        auto* button = new QPushButton(qText(spec.text), parent);
-        button->setAutoDefault(false);
-        button->setDefault(false);
-        return button;
-    }
+    case ControlKind::Button:
+        return new CommandButton(qText(spec.text), parent);
     case ControlKind::Field: {
         auto* field = new ConditionField(qText(spec.text), parent);
         field->setMaxLength(std::numeric_limits<int>::max());

@@ -67,12 +67,12 @@ private slots:
     void tabOrderFollowsTheTable();
     void accessibleNames();
 
-    void enterAndEscapeDoNothing();
     void eventsReachTheirHandlers();
     void importsLinuxSpreadsheetCopies_data();
     void importsLinuxSpreadsheetCopies();
     void inputDuringAnOperationIsDropped();
     void focusReturnsToThePressedButton();
+    void enterPressesOnlyAFocusedButton();
 
     void messageBoxesSpeakChinese();
     void contextMenuSpeaksChinese();
@@ -324,23 +324,6 @@ void Form1WidgetTest::accessibleNames() {
 
 // Events and keys -----------------------------------------------------------------------
 
-void Form1WidgetTest::enterAndEscapeDoNothing() {
-    importText(smallReport);
-    const qsizetype boxes = m_dialogs->shown.size();
-    for (const QString& name : fieldNames) {
-        QWidget* field = control(name);
-        field->setFocus();
-        QTest::keyClick(field, Qt::Key_Return);
-        QTest::keyClick(field, Qt::Key_Enter);
-        QTest::keyClick(field, Qt::Key_Escape);
-    }
-    QCOMPARE(m_dialogs->shown.size(), boxes);
-    QVERIFY(m_form->isVisible());
-    QCOMPARE(m_form->windowTitle(), importDone);
-    for (QPushButton* button : m_form->findChildren<QPushButton*>())
-        QVERIFY(!button->isDefault() && !button->autoDefault());
-}
-
 // A click on each button and count label and a double-click on each field reach their own
 // handler, and nothing else does.
 void Form1WidgetTest::eventsReachTheirHandlers() {
@@ -445,6 +428,33 @@ void Form1WidgetTest::focusReturnsToThePressedButton() {
         QTest::keyClicks(QApplication::focusWidget(), "x");
         QCOMPARE(text("Text1"), QStringLiteral("镇府公用台变"));
     }
+}
+
+// Enter on a focused button presses it, as on Windows; Enter in a field presses nothing,
+// and Escape closes nothing.
+void Form1WidgetTest::enterPressesOnlyAFocusedButton() {
+    importText(smallReport);
+    const qsizetype boxes = m_dialogs->shown.size();
+    for (const QString& name : fieldNames) {
+        QWidget* field = control(name);
+        field->setFocus();
+        QTest::keyClick(field, Qt::Key_Return);
+        QTest::keyClick(field, Qt::Key_Enter, Qt::KeypadModifier);
+        QTest::keyClick(field, Qt::Key_Escape);
+    }
+    QCOMPARE(m_dialogs->shown.size(), boxes);
+    QVERIFY(m_form->isVisible());
+    for (QPushButton* button : m_form->findChildren<QPushButton*>())
+        QVERIFY(!button->isDefault());
+
+    control("Command3")->setFocus();
+    QTest::keyClick(control("Command3"), Qt::Key_Return);
+    QCOMPARE(m_dialogs->shown.size(), boxes + 2);
+    QCOMPARE(m_dialogs->notices().last(), QStringLiteral("已完成统计"));
+    control("Command2")->setFocus();
+    m_dialogs->answers = {false};
+    QTest::keyClick(control("Command2"), Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(m_dialogs->shown.last().text, QStringLiteral("确定要置零吗？"));
 }
 
 // The real boxes ------------------------------------------------------------------------
