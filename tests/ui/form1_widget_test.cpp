@@ -1,4 +1,4 @@
-// Form1Widget: each widget against the table, events and keys reaching their handlers, focus,
+// Form1Widget: each widget against the table, events reaching their handlers, focus and keys,
 // input dropped during an operation, the real message boxes, and shrink-to-fit.
 #include "controls.h"
 #include "form1_fixture.h"
@@ -73,6 +73,7 @@ private slots:
     void inputDuringAnOperationIsDropped();
     void focusReturnsToThePressedButton();
     void enterPressesOnlyAFocusedButton();
+    void fieldTakesAHundredThousandCharacters();
 
     void messageBoxesSpeakChinese();
     void contextMenuSpeaksChinese();
@@ -455,6 +456,17 @@ void Form1WidgetTest::enterPressesOnlyAFocusedButton() {
     m_dialogs->answers = {false};
     QTest::keyClick(control("Command2"), Qt::Key_Enter, Qt::KeypadModifier);
     QCOMPARE(m_dialogs->shown.last().text, QStringLiteral("确定要置零吗？"));
+}
+
+void Form1WidgetTest::fieldTakesAHundredThousandCharacters() {
+    const QString pasted = QString(100'000, u'台');
+    m_dialogs->clipboard = pasted;
+    QTest::mouseDClick(control("Text3"), Qt::LeftButton);
+    QCOMPARE(text("Text3"), pasted);
+    control("Text3")->setFocus();
+    QTest::keyClick(control("Text3"), Qt::Key_End);
+    QTest::keyClicks(control("Text3"), "x");
+    QCOMPARE(text("Text3"), pasted + u'x');
 }
 
 // The real boxes ------------------------------------------------------------------------
