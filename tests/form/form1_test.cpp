@@ -38,6 +38,12 @@ std::vector<std::string> concat(std::initializer_list<std::vector<std::string>> 
     return all;
 }
 
+// A path as Form1 takes it: UTF-8, also on Windows, where path::string() is in the ANSI code page.
+std::string utf8(const fs::path& path) {
+    const std::u8string text = path.u8string();
+    return {text.begin(), text.end()};
+}
+
 std::string repeated(std::string_view text, int times) {
     std::string all;
     for (int i = 0; i < times; ++i)
@@ -49,7 +55,7 @@ class Form1Test : public testing::Test {
 protected:
     Form1Test() {
         fs::create_directories(m_folder);
-        form.setExportFolder(m_folder.string());
+        form.setExportFolder(utf8(m_folder));
         form.Form_Load();
     }
     ~Form1Test() override { fs::remove_all(m_folder); }
@@ -208,13 +214,15 @@ TEST_F(Form1Test, ExportWritesTheListAndNamesTheFile) {
 TEST_F(Form1Test, ExportFailureNamesThePathAndTheReason) {
     import(smallReport);
     form.Command3_Click();
-    form.setExportFolder((fs::temp_directory_path() / "没有这个文件夹" / "也没有这个").string());
+    const std::string missing =
+        utf8(fs::temp_directory_path() / fs::u8path("没有这个文件夹") / fs::u8path("也没有这个"));
+    form.setExportFolder(missing);
     host.log.clear();
     form.Command4_Click();
     const std::vector<std::string> notices = host.entries("notify ");
     ASSERT_EQ(1u, notices.size());
     EXPECT_TRUE(notices[0].starts_with("导出失败，无法写入文件:\r\n")) << notices[0];
-    EXPECT_NE(std::string::npos, notices[0].find("也没有这个/导出文件_"));
+    EXPECT_NE(std::string::npos, notices[0].find(missing + "/导出文件_")) << notices[0];
     EXPECT_EQ(2, std::count(notices[0].begin(), notices[0].end(), '\n'));
     EXPECT_EQ("focus Command4", host.log.back());
 }
