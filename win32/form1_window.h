@@ -1,0 +1,95 @@
+// Form1Window: Form1 shown with the Windows API's own controls.
+#pragma once
+
+#include "dialogs.h"
+#include "form/form1.h"
+
+#include <windows.h>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <type_traits>
+
+namespace brisquel::win32 {
+
+struct GdiObjectDeleter {
+    void operator()(HGDIOBJ object) const { DeleteObject(object); }
+};
+using FontHandle = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDeleter>;
+using BitmapHandle = std::unique_ptr<std::remove_pointer_t<HBITMAP>, GdiObjectDeleter>;
+
+// The tool's one window: a top-level window of its own class whose children are the
+// standard BUTTON, EDIT and STATIC controls of controlTable, in tab order. The program's
+// message loop passes every message through isDialogMessage first, for Tab and Enter.
+class Form1Window final : private Form1Host {
+public:
+    // Exports go to `exportFolder`, the program's own folder unless a test says otherwise.
+    Form1Window(HINSTANCE instance, std::unique_ptr<Dialogs> dialogs, std::string exportFolder);
+    // Destroys the window. Only a window the user closes ends the message loop.
+    ~Form1Window() override;
+    Form1Window(const Form1Window&) = delete;
+    Form1Window& operator=(const Form1Window&) = delete;
+
+    HWND window() const { return m_window; }
+    HWND control(ControlId id) const { return m_controls[static_cast<std::size_t>(id)]; }
+    Form1& form() { return m_form; }
+    UINT dpi() const { return m_dpi; }
+    // The point size a count label draws its number in: the table's, or smaller when the
+    // number would not fit the label's width.
+    int drawnPointSize(ControlId count) const { return m_fitted[static_cast<std::size_t>(count)].points; }
+
+    bool isDialogMessage(MSG& message) { return IsDialogMessageW(m_window, &message); }
+
+private:
+    struct FittedFont {
+        FontHandle font;
+        int points = 0;
+    };
+
+    static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK fieldProcedure(HWND field, UINT message, WPARAM wParam, LPARAM lParam,
+                                           UINT_PTR subclass, DWORD_PTR self);
+    LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    void createControls();
+    void connectHandlers();
+    void applyDpi(UINT dpi);
+    void fitCount(ControlId count, const std::wstring& text);
+    void paint();
+    void drawCount(const DRAWITEMSTRUCT& item);
+    void onCommand(WORD id, WORD code);
+    void onActivate(bool active);
+    [[noreturn]] static void endProgram();
+
+    // Form1Host
+    bool ask(std::string_view title, std::string_view text) override;
+    void notify(std::string_view text) override;
+    void setTitle(std::string_view title) override;
+    void setText(ControlId control, std::string_view text) override;
+    void setEnabled(ControlId control, bool enabled) override;
+    void setFocus(ControlId control) override;
+    std::string fieldText(ControlId field) override;
+    ClipboardText readClipboard() override;
+    void showPendingNow() override;
+
+    HINSTANCE m_instance;
+    std::unique_ptr<Dialogs> m_dialogs;
+    Form1 m_form;
+    HWND m_window = nullptr;
+    UINT m_dpi = USER_DEFAULT_SCREEN_DPI;
+    std::array<HWND, controlTable.size()> m_controls{}; // indexed by ControlId
+    // What each control is clicked or double-clicked for, indexed by ControlId.
+    std::array<void (Form1::*)(), controlTable.size()> m_handlers{};
+    std::array<FontHandle, controlTable.size()> m_fonts;  // the table's font at m_dpi
+    std::array<FittedFont, controlTable.size()> m_fitted; // count labels only
+    BitmapHandle m_background;
+    HWND m_focusBeforeDeactivation = nullptr;
+};
+
+// The control's row in controlTable from its window id.
+constexpr int controlWindowId(ControlId id) {
+    return 100 + static_cast<int>(id);
+}
+
+} // namespace brisquel::win32

@@ -1,0 +1,29 @@
+// Starts the tool on Windows: opens Form1, the one window, and runs until it is closed.
+#include "form1_window.h"
+
+#include "engine/export.h"
+
+#include <commctrl.h>
+
+#include <new>
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
+    const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    try {
+        brisquel::win32::Form1Window form(instance, std::make_unique<brisquel::win32::MessageBoxDialogs>(),
+                                          brisquel::programFolder());
+        ShowWindow(form.window(), show);
+        MSG message;
+        while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+            if (!form.isDialogMessage(message)) {
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+        }
+        return static_cast<int>(message.wParam);
+    } catch (const std::exception&) {
+        MessageBoxW(nullptr, L"Brisquel 无法打开窗口", L"Brisquel", MB_OK);
+        return 1;
+    }
+}
