@@ -69,7 +69,7 @@ ExportResult exportList(const TallyState& state, std::string_view folder, const 
     // name (1:11:01 and 11:01:01); an earlier export is never replaced.
     for (int copy = 1;; ++copy) {
         std::string path(folder);
-        path += '/';
+        path += pathSeparator;
         path += exportFileName(time, copy);
         WriteResult written = writeNewFile(path, bytes);
         if (!written.exists)

@@ -24,6 +24,13 @@ LocalTime currentLocalTime();
 // The folder of the running program, as the platform reports it, UTF-8.
 std::string programFolder();
 
+// What joins a folder and a file name in the paths the export writes and reports.
+#ifdef _WIN32
+inline constexpr char pathSeparator = '\\';
+#else
+inline constexpr char pathSeparator = '/';
+#endif
+
 // "导出文件_Y-M-D_HMS.txt", every number without leading zeros; `copy` > 1 inserts
 // " (copy)" before ".txt".
 std::string exportFileName(const LocalTime& time, int copy = 1);

@@ -22,6 +22,7 @@ namespace brisquel {
 namespace {
 
 namespace fs = std::filesystem;
+const std::string separator(1, pathSeparator);
 
 // A header row and one matching row, and the same text in code page 936.
 const std::string list = "台区\t设备类型\r\n镇府公用台变\t三相智能电能表（费控）";
@@ -175,8 +176,8 @@ TEST(Export, ProgramFolderHoldsTheProgram) {
 #endif
     const std::string folder = programFolder();
     EXPECT_TRUE(fs::is_directory(fromUtf8(folder))) << folder;
-    // Joined as the export joins it, with "/" whatever separators the platform reported.
-    EXPECT_TRUE(fs::is_regular_file(fromUtf8(folder + "/" + program))) << folder;
+    // Joined as the export joins it.
+    EXPECT_TRUE(fs::is_regular_file(fromUtf8(folder + separator + program))) << folder;
 #ifdef _WIN32
     EXPECT_NE(std::string::npos, folder.find('\\')) << folder;
 #endif
@@ -225,7 +226,7 @@ TEST_F(ExportFile, WritesTheListInCodePage936) {
 
     const ExportResult result = exportList(state, folder, morning);
     ASSERT_TRUE(result.ok()) << result.error;
-    EXPECT_EQ(folder + "/导出文件_2026-1-5_93015.txt", result.path);
+    EXPECT_EQ(folder + separator + "导出文件_2026-1-5_93015.txt", result.path);
     EXPECT_EQ(listBytes, readBytes(result.path));
     EXPECT_EQ(list, state.allouttxt());
 }
@@ -235,9 +236,9 @@ TEST_F(ExportFile, TakenNameGetsTheNextCopyNumber) {
     const ExportResult second = exportList(withList("b"), folder, morning);
     const ExportResult third = exportList(withList("c"), folder, morning);
     ASSERT_TRUE(first.ok() && second.ok() && third.ok()) << first.error << second.error << third.error;
-    EXPECT_EQ(folder + "/导出文件_2026-1-5_93015.txt", first.path);
-    EXPECT_EQ(folder + "/导出文件_2026-1-5_93015 (2).txt", second.path);
-    EXPECT_EQ(folder + "/导出文件_2026-1-5_93015 (3).txt", third.path);
+    EXPECT_EQ(folder + separator + "导出文件_2026-1-5_93015.txt", first.path);
+    EXPECT_EQ(folder + separator + "导出文件_2026-1-5_93015 (2).txt", second.path);
+    EXPECT_EQ(folder + separator + "导出文件_2026-1-5_93015 (3).txt", third.path);
     EXPECT_EQ("a", readBytes(first.path));
     EXPECT_EQ("b", readBytes(second.path));
     EXPECT_EQ("c", readBytes(third.path));
@@ -251,8 +252,8 @@ TEST_F(ExportFile, FolderWithAChineseName) {
     const ExportResult first = exportList(state, desktop, morning);
     const ExportResult second = exportList(state, desktop, morning);
     ASSERT_TRUE(first.ok() && second.ok()) << first.error << second.error;
-    EXPECT_EQ(desktop + "/导出文件_2026-1-5_93015.txt", first.path);
-    EXPECT_EQ(desktop + "/导出文件_2026-1-5_93015 (2).txt", second.path);
+    EXPECT_EQ(desktop + separator + "导出文件_2026-1-5_93015.txt", first.path);
+    EXPECT_EQ(desktop + separator + "导出文件_2026-1-5_93015 (2).txt", second.path);
     EXPECT_EQ(listBytes, readBytes(first.path));
     const std::vector<std::string> expected = {"导出文件_2026-1-5_93015 (2).txt",
                                                "导出文件_2026-1-5_93015.txt"};
@@ -265,7 +266,7 @@ TEST_F(ExportFile, MissingFolderFailsWithoutChange) {
     const ExportResult result = exportList(state, missing, morning);
     EXPECT_FALSE(result.ok());
     EXPECT_NE("", result.error);
-    EXPECT_EQ(missing + "/导出文件_2026-1-5_93015.txt", result.path);
+    EXPECT_EQ(missing + separator + "导出文件_2026-1-5_93015.txt", result.path);
     EXPECT_EQ(std::vector<std::string>{}, entries());
     EXPECT_EQ(list, state.allouttxt());
 }
@@ -277,7 +278,7 @@ TEST_F(ExportFile, FolderThatIsAFileFailsWithoutChange) {
     const ExportResult result = exportList(state, plain, morning);
     EXPECT_FALSE(result.ok());
     EXPECT_NE("", result.error);
-    EXPECT_EQ(plain + "/导出文件_2026-1-5_93015.txt", result.path);
+    EXPECT_EQ(plain + separator + "导出文件_2026-1-5_93015.txt", result.path);
     EXPECT_EQ(std::vector<std::string>{"plain"}, entries());
     EXPECT_EQ("keep", readBytes(plain));
     EXPECT_EQ(list, state.allouttxt());

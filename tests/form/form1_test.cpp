@@ -222,7 +222,7 @@ TEST_F(Form1Test, ExportFailureNamesThePathAndTheReason) {
     const std::vector<std::string> notices = host.entries("notify ");
     ASSERT_EQ(1u, notices.size());
     EXPECT_TRUE(notices[0].starts_with("导出失败，无法写入文件:\r\n")) << notices[0];
-    EXPECT_NE(std::string::npos, notices[0].find(missing + "/导出文件_")) << notices[0];
+    EXPECT_NE(std::string::npos, notices[0].find(missing + pathSeparator + "导出文件_")) << notices[0];
     EXPECT_EQ(2, std::count(notices[0].begin(), notices[0].end(), '\n'));
     EXPECT_EQ("focus Command4", host.log.back());
 }

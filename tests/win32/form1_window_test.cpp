@@ -277,7 +277,7 @@ TEST_F(Form1WindowTest, ExportIsWrittenInGbkToTheProgramFolder) {
     const std::wstring prefix = L"文件路径:\r\n";
     ASSERT_EQ(prefix, notice.substr(0, prefix.size()));
     const std::wstring path = notice.substr(prefix.size());
-    EXPECT_EQ(widen(brisquel::programFolder()) + L"/导出文件_", path.substr(0, path.find(L"导出文件_") + 5));
+    EXPECT_EQ(widen(brisquel::programFolder()) + L"\\导出文件_", path.substr(0, path.find(L"导出文件_") + 5));
 
     std::ifstream file(path.c_str(), std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(file), {}};
