@@ -5,6 +5,8 @@
 //   tally_bench --rows N             a generated meter report of N rows, the header included
 //   tally_bench --rows N --write F   only writes the generated report to F
 //   --out DIR                        where the export goes (default: a new temporary folder)
+//   --slice BYTES                    imports the text BYTES at a time, as the window hands over a
+//                                    large clipboard: its pairs counted first, then an ImportPass
 #include "engine/export.h"
 #include "engine/import.h"
 #include "engine/state.h"
@@ -102,8 +104,18 @@ void printPhase(const char* name, double seconds, std::size_t bytes) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: tally_bench FILE | --rows N [--write FILE] [--out DIR]\n");
+    std::fprintf(stderr, "usage: tally_bench FILE | --rows N [--write FILE] [--out DIR] [--slice BYTES]\n");
     return 2;
+}
+
+void importInSlices(TallyState& state, std::string_view text, TallyView& view, std::size_t sliceBytes) {
+    CrLfCounter counter;
+    for (std::size_t at = 0; at < text.size(); at += sliceBytes)
+        counter.add(text.substr(at, sliceBytes));
+    ImportPass pass(state, view, counter.pairs(), text.size());
+    for (std::size_t at = 0; at < text.size(); at += sliceBytes)
+        pass.append(text.substr(at, sliceBytes));
+    pass.finish();
 }
 
 } // namespace
@@ -112,6 +124,7 @@ int main(int argc, char** argv) {
     const char* file = nullptr;
     const char* writeTo = nullptr;
     std::int64_t rows = -1;
+    std::size_t sliceBytes = 0;
     std::filesystem::path outDir;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -121,6 +134,8 @@ int main(int argc, char** argv) {
             writeTo = argv[++i];
         else if (arg == "--out" && i + 1 < argc)
             outDir = argv[++i];
+        else if (arg == "--slice" && i + 1 < argc && std::atoll(argv[i + 1]) > 0)
+            sliceBytes = static_cast<std::size_t>(std::atoll(argv[++i]));
         else if (!arg.starts_with("--") && file == nullptr)
             file = argv[i];
         else
@@ -152,7 +167,10 @@ int main(int argc, char** argv) {
     TallyState state;
     LatestView view;
     watch = Stopwatch();
-    importText(state, text, view);
+    if (sliceBytes > 0)
+        importInSlices(state, text, view, sliceBytes);
+    else
+        importText(state, text, view);
     printPhase("import", watch.seconds(), bytes);
     report.reset();
     std::string().swap(generated);

@@ -1,53 +1,149 @@
-// Report import: clipboard text cut into rows and appended to alltxt.
+// Report import: clipboard text, whole or in slices, cut into rows and appended to alltxt.
 #include "import.h"
 
+#include "memory.h"
 #include "state.h"
 #include "tally_view.h"
-#include "text.h"
+
+#include <cstring>
 
 namespace brisquel {
+
+namespace {
+
+// Slices holding quotes are copied without them this many bytes at a time.
+constexpr std::size_t unquoteBlock = std::size_t{64} << 10;
+
+} // namespace
 
 bool isImportable(std::string_view text) {
     return !text.empty() && findCrLf(text, 0) != npos;
 }
 
-namespace {
-
-void importRows(TallyState& state, std::string_view text, TallyView& view) {
-    const std::string header = view.fieldText(FieldId::Text3);
-    // The text is cut at every CR LF, and a CR LF is added after it first, so the piece
-    // after the last pair is a row too; the empty piece after the added pair is not examined.
-    const std::int64_t lastIndex = countCrLf(text);
-    state.reserveRows(text.size() + crlf.size());
-
-    ContainsScan headerScan(text, header);
-    RowCursor rows(text);
-    std::size_t begin = 0;
-    std::size_t end = 0;
-    for (std::int64_t index = 0; rows.next(begin, end); ++index) {
-        view.progress(index, lastIndex);
-        if (begin == end)
-            continue;
-        // The header test looks at the whole row, not at a cell: once alltxt holds the
-        // header text, every row containing it anywhere is taken for a repeated header.
-        if (headerScan.contains(begin, end) && state.alltxtContains(header))
-            continue;
-        state.appendRow(text.substr(begin, end - begin));
-        view.showText(LabelId::Label5, DecimalText(state.alltxti()).view());
-    }
-    state.releaseSpareRows();
+void importText(TallyState& state, std::string_view text, TallyView& view) {
+    CrLfCounter counter;
+    counter.add(text);
+    ImportPass pass(state, view, counter.pairs(), text.size());
+    pass.finish(text);
 }
 
-} // namespace
+void CrLfCounter::add(std::string_view slice) {
+    if (slice.empty())
+        return;
+    const char* const base = slice.data();
+    std::size_t pos = 0;
+    while (const void* lf = std::memchr(base + pos, '\n', slice.size() - pos)) {
+        const std::size_t at = static_cast<const char*>(lf) - base;
+        // Step back over quotes, no further than the previous LF, which is neither.
+        std::size_t before = at;
+        while (before > pos && base[before - 1] == '"')
+            --before;
+        m_pairs += (before > 0 ? base[before - 1] == '\r' : m_afterCr) ? 1 : 0;
+        pos = at + 1;
+    }
+    std::size_t end = slice.size();
+    while (end > pos && base[end - 1] == '"')
+        --end;
+    if (end > 0)
+        m_afterCr = base[end - 1] == '\r';
+}
 
-void importText(TallyState& state, std::string_view text, TallyView& view) {
+ImportPass::ImportPass(TallyState& state, TallyView& view, std::int64_t lastIndex, std::size_t sizeHint)
+    : m_state(state), m_view(view), m_header(view.fieldText(FieldId::Text3)), m_headerScan({}, m_header),
+      m_lastIndex(lastIndex), m_unquoted(unquoteBlock, '\0') {
+    // The text is cut at every CR LF, and a CR LF is added after it first, so alltxt grows by
+    // at most the text and one CR LF.
+    state.reserveRows(sizeHint + crlf.size());
+}
+
+void ImportPass::append(std::string_view slice) {
+    feed(slice, false);
+}
+
+void ImportPass::finish(std::string_view lastSlice) {
+    feed(lastSlice, true);
+    m_state.releaseSpareRows();
+}
+
+void ImportPass::feed(std::string_view slice, bool last) {
     // Quotes mean nothing to the tool. Deleting them first can join a CR and a LF that a
-    // quote kept apart, and that pair then ends a row like any other.
-    if (text.find('"') == npos)
-        return importRows(state, text, view);
-    std::string unquoted(text);
-    std::erase(unquoted, '"');
-    importRows(state, unquoted, view);
+    // quote kept apart, and that pair then ends a row like any other. From a slice's first
+    // quote on, it is cut a block at a time, each copied without its quotes.
+    std::size_t from = slice.find('"');
+    if (from == npos)
+        return cut(slice, last);
+    cut(slice.substr(0, from), false);
+    while (from < slice.size()) {
+        const std::string_view block = slice.substr(from, unquoteBlock);
+        from += block.size();
+        cut(unquoted(block), last && from == slice.size());
+    }
+}
+
+std::string_view ImportPass::unquoted(std::string_view block) {
+    char* const out = m_unquoted.data();
+    std::size_t size = 0;
+    for (std::size_t at = 0; at < block.size();) {
+        const void* quote = std::memchr(block.data() + at, '"', block.size() - at);
+        const std::size_t stop =
+            quote == nullptr ? block.size() : static_cast<const char*>(quote) - block.data();
+        std::memcpy(out + size, block.data() + at, stop - at);
+        size += stop - at;
+        at = stop + 1;
+    }
+    return {out, size};
+}
+
+// Cuts a piece of the text, quotes deleted, at every CR LF. The row the earlier pieces began
+// is carried until its end comes; only what is new is searched for a CR LF, so a row that
+// spans many slices costs no more than one that does not.
+void ImportPass::cut(std::string_view piece, bool last) {
+    std::size_t begin = 0;
+    if (!m_carry.empty() && m_carry.back() == '\r' && piece.starts_with('\n')) {
+        m_carry.pop_back();
+        takeCarriedRow();
+        begin = 1;
+    }
+    bool scanning = false;
+    for (;;) {
+        const std::size_t at = findCrLf(piece, begin);
+        if (at == npos && !last) {
+            appendLarge(m_carry, piece.substr(begin));
+            return;
+        }
+        const std::size_t end = at == npos ? piece.size() : at;
+        if (!m_carry.empty()) {
+            appendLarge(m_carry, piece.substr(begin, end - begin));
+            takeCarriedRow();
+        } else {
+            if (!scanning) {
+                m_headerScan.restart(piece, begin);
+                scanning = true;
+            }
+            takeRow(piece, begin, end);
+        }
+        if (at == npos)
+            return;
+        begin = at + 2;
+    }
+}
+
+void ImportPass::takeCarriedRow() {
+    m_headerScan.restart(m_carry);
+    takeRow(m_carry, 0, m_carry.size());
+    m_carry.clear();
+}
+
+void ImportPass::takeRow(std::string_view text, std::size_t begin, std::size_t end) {
+    m_view.progress(m_index++, m_lastIndex);
+    if (begin == end)
+        return;
+    // The header test looks at the whole row, not at a cell: once alltxt holds the header
+    // text, every row containing it anywhere is taken for a repeated header.
+    if (m_headerScan.contains(begin, end) && m_state.alltxtContains(m_header))
+        return;
+    m_state.appendRow(text.substr(begin, end - begin));
+    m_view.showText(LabelId::Label5, DecimalText(m_state.alltxti()).view());
 }
 
 } // namespace brisquel

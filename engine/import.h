@@ -1,6 +1,11 @@
 // Report import: clipboard text in, non-empty rows appended to the tally state.
 #pragma once
 
+#include "text.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace brisquel {
@@ -14,5 +19,55 @@ bool isImportable(std::string_view text);
 // Appends the text's non-empty rows to alltxt, dropping every row that contains the
 // header text (Text3) once alltxt holds it too, and reports progress row by row.
 void importText(TallyState& state, std::string_view text, TallyView& view);
+
+// Counts the CR LF pairs of a text handed over in slices, as the import sees them: with its
+// double quotes deleted, so a CR and a LF with only quotes between them make a pair too.
+class CrLfCounter {
+public:
+    void add(std::string_view slice);
+    std::int64_t pairs() const { return m_pairs; }
+
+private:
+    std::int64_t m_pairs = 0;
+    bool m_afterCr = false; // the last byte so far, quotes aside, is a CR
+};
+
+// The import of one text handed over in slices, so that the window can convert a large
+// clipboard a few megabytes at a time and never hold a second copy of it whole. Gives
+// exactly what importText gives for the whole text: the same rows, label writes and progress
+// reports, in the same order, the progress from the first row on.
+class ImportPass {
+public:
+    // Reads the header text (Text3) and makes room in alltxt for the whole text, so a text
+    // too large for the memory left is refused here, before anything changes. `lastIndex` is
+    // the number of CR LF pairs in the whole text once its quotes are deleted (CrLfCounter),
+    // `sizeHint` its size in bytes.
+    ImportPass(TallyState& state, TallyView& view, std::int64_t lastIndex, std::size_t sizeHint);
+    ImportPass(const ImportPass&) = delete;
+    ImportPass& operator=(const ImportPass&) = delete;
+
+    // The next slice of the text, quotes included. A row, a CR LF, or quotes between a CR and
+    // its LF may straddle slices; a slice may be empty.
+    void append(std::string_view slice);
+    // Ends the pass, after its last slice if one is given: the piece after the text's last
+    // CR LF is a row too.
+    void finish(std::string_view lastSlice = {});
+
+private:
+    void feed(std::string_view slice, bool last);
+    std::string_view unquoted(std::string_view block);
+    void cut(std::string_view piece, bool last);
+    void takeCarriedRow();
+    void takeRow(std::string_view text, std::size_t begin, std::size_t end);
+
+    TallyState& m_state;
+    TallyView& m_view;
+    const std::string m_header;
+    ContainsScan m_headerScan; // over the piece being cut, or over the carried row
+    const std::int64_t m_lastIndex;
+    std::int64_t m_index = 0;
+    std::string m_carry;    // the row begun in earlier pieces, quotes deleted
+    std::string m_unquoted; // one block of a slice without its quotes
+};
 
 } // namespace brisquel

@@ -148,6 +148,11 @@ bool ContainsScan::contains(std::size_t begin, std::size_t end) {
     return m_next != npos && m_next + m_finder.size() <= end;
 }
 
+void ContainsScan::restart(std::string_view text, std::size_t from) {
+    m_text = text;
+    m_next = m_finder.find(text, from);
+}
+
 DecimalText::DecimalText(std::int64_t value) {
     const auto result = std::to_chars(m_digits.data(), m_digits.data() + m_digits.size(), value);
     m_size = static_cast<std::size_t>(result.ptr - m_digits.data());

@@ -73,6 +73,8 @@ public:
     // `begin` must not decrease from one call to the next. A non-empty range contains
     // the empty needle; an empty range contains nothing.
     bool contains(std::size_t begin, std::size_t end);
+    // Goes on with another text, from `from`, keeping the needle's tables.
+    void restart(std::string_view text, std::size_t from = 0);
 
 private:
     std::string_view m_text;

@@ -1,5 +1,6 @@
 // Holds the engine's import and statistics against the naive ones on thousands of small random
-// reports, comparing the state, every label write and every progress report after each step.
+// reports, comparing the state, every label write and every progress report after each step. A
+// second engine state imports each report in slices of random sizes, as the window does.
 #include "engine/import.h"
 #include "engine/state.h"
 #include "engine/tally.h"
@@ -8,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <random>
+#include <string_view>
+#include <vector>
 
 namespace brisquel {
 namespace {
@@ -98,38 +102,65 @@ public:
     }
 
     // Mostly the window's defaults; sometimes another text, and sometimes two equal alternatives.
-    std::string fields(RecordingView& first, RecordingView& second) {
+    std::string fields(std::initializer_list<RecordingView*> views) {
+        RecordingView& first = **views.begin();
+        const auto set = [&](FieldId field, const std::string& text) {
+            for (RecordingView* view : views)
+                view->setField(field, text);
+        };
         std::string description = "fields";
-        for (int i = 0; i < 8; ++i) {
-            const auto field = static_cast<FieldId>(i);
-            const std::string text = chance(80) ? test::defaultFieldTexts[i] : pick(fieldTexts);
-            first.setField(field, text);
-            second.setField(field, text);
-        }
+        for (int i = 0; i < 8; ++i)
+            set(static_cast<FieldId>(i), chance(80) ? test::defaultFieldTexts[i] : pick(fieldTexts));
         if (chance(20)) {
             const std::string text = first.fieldText(alternatives[below(5)]);
-            const FieldId to = alternatives[below(5)];
-            first.setField(to, text);
-            second.setField(to, text);
+            set(alternatives[below(5)], text);
         }
         for (int i = 0; i < 8; ++i)
             description += " [" + escaped(first.fieldText(static_cast<FieldId>(i))) + "]";
         return description;
     }
 
+    // The text cut anywhere, inside a character too: sometimes a byte at a time, otherwise in
+    // slices of up to 8 bytes, with empty slices among them.
+    std::vector<std::string_view> slices(std::string_view text) {
+        const std::size_t longest = chance(20) ? 1 : 1 + below(8);
+        std::vector<std::string_view> parts;
+        for (std::size_t at = 0; at < text.size(); at += parts.back().size())
+            parts.push_back(text.substr(at, chance(10) ? 0 : 1 + below(longest)));
+        if (chance(20))
+            parts.emplace_back();
+        return parts;
+    }
+
 private:
     std::mt19937 m_random;
 };
 
-void expectSame(const naive::State& expected, const TallyState& actual, RecordingView& expectedView,
-                RecordingView& actualView) {
+// The pairs counted over one series of slices, the text imported over another; the last slice
+// is handed to finish() or appended, and the size given is sometimes too small.
+void importInSlices(TallyState& state, std::string_view text, TallyView& view, Generator& generate) {
+    CrLfCounter counter;
+    for (std::string_view slice : generate.slices(text))
+        counter.add(slice);
+    ImportPass pass(state, view, counter.pairs(), generate.chance(80) ? text.size() : generate.below(8));
+    std::vector<std::string_view> slices = generate.slices(text);
+    std::string_view last;
+    if (!slices.empty() && generate.chance(50)) {
+        last = slices.back();
+        slices.pop_back();
+    }
+    for (std::string_view slice : slices)
+        pass.append(slice);
+    pass.finish(last);
+}
+
+void expectSame(const naive::State& expected, const RecordingView& expectedView, const TallyState& actual,
+                const RecordingView& actualView) {
     EXPECT_EQ(expected.alli, actual.alli());
     EXPECT_EQ(escaped(expected.alltxt), escaped(actual.alltxt()));
     EXPECT_EQ(expected.alltxti, actual.alltxti());
     EXPECT_EQ(escaped(expected.allouttxt), escaped(actual.allouttxt()));
     EXPECT_EQ(expectedView.log(), actualView.log());
-    expectedView.clearLog();
-    actualView.clearLog();
 }
 
 TEST(Differential, EngineAgreesWithNaiveTally) {
@@ -141,9 +172,11 @@ TEST(Differential, EngineAgreesWithNaiveTally) {
         Generator generate(seed);
         naive::State expected;
         TallyState actual;
+        TallyState sliced;
         RecordingView expectedView;
         RecordingView actualView;
-        std::string steps = generate.fields(expectedView, actualView);
+        RecordingView slicedView;
+        std::string steps = generate.fields({&expectedView, &actualView, &slicedView});
 
         const std::size_t count = 1 + generate.below(6);
         for (std::size_t step = 0; step <= count && !HasFailure(); ++step) {
@@ -155,20 +188,33 @@ TEST(Differential, EngineAgreesWithNaiveTally) {
                 EXPECT_EQ(naive::isImportable(text), isImportable(text)) << escaped(text);
                 naive::importText(expected, text, expectedView);
                 importText(actual, text, actualView);
+                importInSlices(sliced, text, slicedView, generate);
             } else if (kind < 8) {
                 steps += "\nstatistics";
                 naive::runStatistics(expected, expectedView);
                 runStatistics(actual, actualView);
+                runStatistics(sliced, slicedView);
             } else if (kind < 9) {
                 steps += "\nreset";
                 naive::reset(expected, expectedView);
                 actual.reset(actualView);
+                sliced.reset(slicedView);
             } else {
                 steps += '\n';
-                steps += generate.fields(expectedView, actualView);
+                steps += generate.fields({&expectedView, &actualView, &slicedView});
             }
             SCOPED_TRACE(steps);
-            expectSame(expected, actual, expectedView, actualView);
+            {
+                SCOPED_TRACE("whole text");
+                expectSame(expected, expectedView, actual, actualView);
+            }
+            {
+                SCOPED_TRACE("in slices");
+                expectSame(expected, expectedView, sliced, slicedView);
+            }
+            expectedView.clearLog();
+            actualView.clearLog();
+            slicedView.clearLog();
         }
     }
 }

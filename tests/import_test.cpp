@@ -1,4 +1,5 @@
-// Tests of the report import: the accept test, how clipboard text becomes rows, and repeated headers.
+// Tests of the report import: the accept test, how clipboard text becomes rows, repeated headers, and
+// texts handed over in slices.
 #include "engine/import.h"
 
 #include "engine/state.h"
@@ -6,6 +7,9 @@
 #include "recording_view.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 namespace brisquel {
 namespace {
@@ -144,6 +148,127 @@ TEST(Import, LeavesTheLastResultAlone) {
     EXPECT_EQ(1, state.alli());
     EXPECT_EQ(allouttxt, state.allouttxt());
     EXPECT_EQ((std::vector<std::string>{"Label5=3"}), view.labelLog());
+}
+
+// The text cut before each of the given byte offsets.
+std::vector<std::string> cutAt(const std::string& text, std::initializer_list<std::size_t> offsets) {
+    std::vector<std::string> slices;
+    std::size_t begin = 0;
+    for (std::size_t at : offsets) {
+        slices.push_back(text.substr(begin, at - begin));
+        begin = at;
+    }
+    slices.push_back(text.substr(begin));
+    return slices;
+}
+
+// Imports the slices through an ImportPass, the last one handed to finish() or appended.
+void importSlices(TallyState& state, const std::vector<std::string>& slices, TallyView& view,
+                  bool lastToFinish) {
+    CrLfCounter counter;
+    std::size_t size = 0;
+    for (const std::string& slice : slices) {
+        counter.add(slice);
+        size += slice.size();
+    }
+    ImportPass pass(state, view, counter.pairs(), size);
+    for (std::size_t i = 0; i + (lastToFinish ? 1 : 0) < slices.size(); ++i)
+        pass.append(slices[i]);
+    pass.finish(lastToFinish ? std::string_view(slices.back()) : std::string_view());
+}
+
+TEST(CrLfCounter, CountsPairsOnceQuotesAreDeleted) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> slices;
+        std::int64_t expected;
+    };
+    const Case cases[] = {
+        {"none", {"", "a\rb\nc", "\n\r"}, 0},
+        {"pair in a slice", {"a\r\nb\r\n"}, 2},
+        {"CR | LF", {"a\r", "\nb"}, 1},
+        {"CR | empty | LF", {"a\r", "", "\n"}, 1},
+        {"quotes between CR and LF", {"\r\"\"\n"}, 1},
+        {"CR | quote | quote LF", {"\r", "\"", "\"\n"}, 1},
+        {"CR quote | LF", {"a\r\"", "\n"}, 1},
+        {"LF after a pair", {"\r\n", "\n", "\"\n"}, 1},
+        {"CR | LF | LF", {"\r", "\n", "\n"}, 1},
+        {"LF first", {"\n", "\r", "x\n"}, 0},
+        {"CR, then a slice of quotes, then CR LF", {"\r", "\"\"", "\r\n"}, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CrLfCounter counter;
+        for (const std::string& slice : c.slices)
+            counter.add(slice);
+        EXPECT_EQ(c.expected, counter.pairs());
+    }
+}
+
+TEST(ImportPass, RowsAcrossSlicesAreCutAsInTheWholeText) {
+    const std::string sheet = clipboard({header, dataRow});
+    const std::string repeated = clipboard({"台区\tb", "1", "台区\tb", "2"});
+    struct Case {
+        const char* name;
+        std::vector<std::string> slices;
+        std::string expectedAlltxt;
+    };
+    const Case cases[] = {
+        {"CR | LF", {"a\r", "\nb\r\n"}, stored({"a", "b"})},
+        {"CR quote | quote | LF", {"a\r\"", "\"", "\nb"}, stored({"a", "b"})},
+        {"CR | quote LF", {"a\r", "\"\nb"}, stored({"a", "b"})},
+        {"CR | CR LF", {"a\r", "\r\nb"}, stored({"a\r", "b"})},
+        {"CR LF | LF", {"a\r\n", "\nb"}, stored({"a", "\nb"})},
+        {"quoted CR LF inside a cell", {"\"a\r", "\nb\"\tc\r\n"}, stored({"a", "b\tc"})},
+        {"inside a character", cutAt(sheet, {1, 2, sheet.size() - 4}), stored({header, dataRow})},
+        {"inside the header text", cutAt(repeated, {13, 14, 16}), stored({"台区\tb", "1", "2"})},
+        {"empty slices", {"", "a", "", "\r", "", "\n", "", "b", ""}, stored({"a", "b"})},
+        {"no line break at the end", {"a\r\nb", "c"}, stored({"a", "bc"})},
+        {"one empty slice", {""}, ""},
+    };
+    for (const Case& c : cases) {
+        for (bool lastToFinish : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (lastToFinish ? ", last slice to finish" : ""));
+            std::string text;
+            for (const std::string& slice : c.slices)
+                text += slice;
+            TallyState whole;
+            RecordingView wholeView;
+            importText(whole, text, wholeView);
+            TallyState sliced;
+            RecordingView slicedView;
+            importSlices(sliced, c.slices, slicedView, lastToFinish);
+            EXPECT_EQ(c.expectedAlltxt, sliced.alltxt());
+            EXPECT_EQ(whole.alltxt(), sliced.alltxt());
+            EXPECT_EQ(whole.alltxti(), sliced.alltxti());
+            EXPECT_EQ(wholeView.log(), slicedView.log());
+        }
+    }
+}
+
+TEST(ImportPass, QuotesAreDeletedThroughoutALargeText) {
+    // Megabytes with quotes are copied without them a piece at a time; a CR, quotes and a LF
+    // fall across those pieces' ends as they may.
+    std::string text;
+    std::string expected;
+    constexpr int rows = 200'000;
+    for (int row = 0; row < rows; ++row) {
+        const std::string number = std::to_string(row);
+        text.append("\"").append(number).append("\r\"\"\n");
+        expected.append("\r\n").append(number);
+    }
+    for (std::size_t sliceSize : {text.size(), std::size_t{1000}}) {
+        SCOPED_TRACE(sliceSize);
+        std::vector<std::string> slices;
+        for (std::size_t at = 0; at < text.size(); at += sliceSize)
+            slices.push_back(text.substr(at, sliceSize));
+        TallyState state;
+        RecordingView view;
+        importSlices(state, slices, view, true);
+        EXPECT_EQ(expected, state.alltxt());
+        EXPECT_EQ(rows, state.alltxti());
+        EXPECT_EQ(std::to_string(rows) + "/" + std::to_string(rows), view.progressLog().back());
+    }
 }
 
 } // namespace
