@@ -1,8 +1,12 @@
 // Clipboard text for the import (UTF-8 rows ending in CR LF) and for the condition fields.
 #include "form/clipboard_text.h"
 
+#include "engine/import.h"
 #include "engine/memory.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 
 namespace brisquel {
@@ -82,31 +86,153 @@ std::size_t validSequence(std::string_view bytes) {
 
 // Copies UTF-8 to `out`, which has room for three bytes per byte, and returns the end of
 // what was written; a byte that starts no valid sequence becomes U+FFFD, and with `widen`
-// every LF becomes CR LF.
+// every LF becomes CR LF. Valid runs are checked byte by byte (eight ASCII bytes at a time,
+// the common three-byte characters at once) and copied whole.
 char* encode(std::string_view text, bool widen, char* out) {
-    for (std::size_t i = 0; i < text.size();) {
-        const char c = text[i];
-        if (static_cast<unsigned char>(c) < 0x80) {
-            if (widen && c == '\n')
+    const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t size = text.size();
+    std::size_t run = 0; // the start of the valid run not yet copied
+    const auto flush = [&](std::size_t end) {
+        std::memcpy(out, text.data() + run, end - run);
+        out += end - run;
+    };
+    for (std::size_t i = 0; i < size;) {
+        if (i + 8 <= size) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes + i, 8);
+            const std::uint64_t zeroIfLineFeed = word ^ 0x0A0A0A0A0A0A0A0Aull;
+            const bool lineFeed =
+                (zeroIfLineFeed - 0x0101010101010101ull) & ~zeroIfLineFeed & 0x8080808080808080ull;
+            if ((word & 0x8080808080808080ull) == 0 && !(widen && lineFeed)) {
+                i += 8;
+                continue;
+            }
+        }
+        const unsigned char c = bytes[i];
+        if (c < 0x80) {
+            if (widen && c == '\n') {
+                flush(i);
                 *out++ = '\r';
-            *out++ = c;
+                run = i;
+            }
             ++i;
             continue;
         }
-        const std::size_t length = validSequence(text.substr(i));
+        const bool plainThreeByte = c >= 0xE1 && c <= 0xEF && c != 0xED && i + 2 < size &&
+                                    (bytes[i + 1] & 0xC0) == 0x80 && (bytes[i + 2] & 0xC0) == 0x80;
+        const std::size_t length = plainThreeByte ? 3 : validSequence(text.substr(i));
         if (length == 0) {
+            flush(i);
             for (char replacement : {'\xEF', '\xBF', '\xBD'})
                 *out++ = replacement;
-            ++i;
+            run = ++i;
             continue;
         }
-        for (const std::size_t end = i + length; i < end; ++i)
-            *out++ = text[i];
+        i += length;
     }
+    flush(size);
     return out;
 }
 
+// Where a slice that should end at `end` can end without cutting a character in two: never
+// between the halves of a surrogate pair, nor after the lead byte of a UTF-8 sequence that
+// may continue past `end` (a valid sequence is at most four bytes long).
+std::size_t sliceEnd(std::u16string_view text, std::size_t end) {
+    if (end >= text.size())
+        return text.size();
+    return text[end - 1] >= 0xD800 && text[end - 1] < 0xDC00 ? end - 1 : end;
+}
+
+std::size_t sliceEnd(std::string_view text, std::size_t end) {
+    if (end >= text.size())
+        return text.size();
+    for (std::size_t back = 1; back <= 3; ++back) {
+        if (static_cast<unsigned char>(text[end - back]) >= 0xC0)
+            return end - back;
+    }
+    return end;
+}
+
+// What the import needs to know before its first row: the number of CR LF pairs of the
+// converted text once its quotes are deleted, and about how many bytes it takes as UTF-8.
+// CR, LF and the quote are single units in UTF-16 and single bytes in UTF-8, and the
+// conversion leaves them as they are (widening aside), so they are counted in the clipboard's
+// own text.
+struct Survey {
+    std::int64_t pairs = 0;
+    std::size_t utf8Bytes = 0;
+};
+
+// One pass without branches over a hundred million units; only an LF right after a quote
+// sends the count back to look past the quotes for a CR.
+Survey survey(std::u16string_view text, bool widen) {
+    Survey found;
+    std::size_t lineFeeds = 0;
+    std::size_t pairs = 0;
+    std::size_t quotedLineFeeds = 0;
+    std::size_t extraBytes = 0; // beyond one byte a unit
+    char16_t previous = 0;
+    for (const char16_t c : text) {
+        const bool lineFeed = c == u'\n';
+        lineFeeds += lineFeed;
+        pairs += lineFeed & (previous == u'\r');
+        quotedLineFeeds += lineFeed & (previous == u'"');
+        extraBytes += (c >= 0x80) + (c >= 0x800) - (c >= 0xD800 && c < 0xE000);
+        previous = c;
+    }
+    if (quotedLineFeeds > 0 && !widen) {
+        for (std::size_t lf = text.find(u'\n'); lf != text.npos; lf = text.find(u'\n', lf + 1)) {
+            if (lf == 0 || text[lf - 1] != u'"')
+                continue;
+            std::size_t before = lf - 1;
+            while (before > 0 && text[before - 1] == u'"')
+                --before;
+            pairs += before > 0 && text[before - 1] == u'\r';
+        }
+    }
+    found.pairs = static_cast<std::int64_t>(widen ? lineFeeds : pairs);
+    found.utf8Bytes = text.size() + extraBytes + (widen ? lineFeeds : 0);
+    return found;
+}
+
+// UTF-8 keeps its size, widening aside.
+Survey survey(std::string_view text, bool widen) {
+    if (widen) {
+        const auto lineFeeds = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+        return {static_cast<std::int64_t>(lineFeeds), text.size() + lineFeeds};
+    }
+    CrLfCounter counter;
+    counter.add(text);
+    return {counter.pairs(), text.size()};
+}
+
 } // namespace
+
+bool isImportable(const ClipboardText& clipboard, LineEnds lineEnds) {
+    return std::visit(
+        [&](auto text) { return !text.empty() && (widens(text, lineEnds) || containsCrLf(text)); },
+        clipboard.text);
+}
+
+void importClipboard(TallyState& state, const ClipboardText& clipboard, LineEnds lineEnds, TallyView& view,
+                     std::size_t sliceUnits) {
+    sliceUnits = std::max<std::size_t>(sliceUnits, 4); // room to step back over a cut character
+    std::visit(
+        [&](auto text) {
+            const bool widen = widens(text, lineEnds);
+            const Survey size = survey(text, widen);
+            const std::unique_ptr<char[]> buffer(new char[sliceUnits * 3]);
+            ImportPass pass(state, view, size.pairs, size.utf8Bytes);
+            for (std::size_t begin = 0; begin < text.size();) {
+                const std::size_t end = sliceEnd(text, begin + sliceUnits);
+                const char* written = encode(text.substr(begin, end - begin), widen, buffer.get());
+                pass.append({buffer.get(), static_cast<std::size_t>(written - buffer.get())});
+                begin = end;
+            }
+            pass.finish();
+        },
+        clipboard.text);
+}
 
 std::string reportText(const ClipboardText& clipboard, LineEnds lineEnds) {
     return std::visit(

@@ -7,6 +7,9 @@
 
 namespace brisquel {
 
+class TallyState;
+class TallyView;
+
 // How line ends are read. Spreadsheets on Windows end every row of a copied sheet with
 // CR LF, which is what the import cuts rows at; spreadsheets on Linux (LibreOffice Calc,
 // Gnumeric) end rows with LF alone.
@@ -28,6 +31,16 @@ constexpr LineEnds platformLineEnds() {
 // asked. Half a surrogate pair becomes "?"; a byte sequence that is not UTF-8 becomes
 // U+FFFD, one for each byte that starts no valid sequence.
 std::string reportText(const ClipboardText& clipboard, LineEnds lineEnds);
+
+// Whether the clipboard text can be imported: it is not empty and, with its line ends
+// treated as asked, holds a CR LF.
+bool isImportable(const ClipboardText& clipboard, LineEnds lineEnds);
+
+// Imports the clipboard text exactly as importText imports reportText(clipboard, lineEnds),
+// converting it `sliceUnits` units at a time (a few megabytes of UTF-8): no second copy of
+// a whole sheet is made, and the progress runs from the first row.
+void importClipboard(TallyState& state, const ClipboardText& clipboard, LineEnds lineEnds, TallyView& view,
+                     std::size_t sliceUnits = std::size_t{1} << 20);
 
 // The clipboard text as a double-click pastes it into a field: a copied cell ends in a
 // line break (CR LF, or LF on Linux) that would keep the field from ever equalling a cell,

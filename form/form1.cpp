@@ -54,21 +54,13 @@ void Form1::Form_Load() {
 void Form1::Command1_Click() {
     if (!ask(importQuestion))
         return;
-    std::string text;
-    try {
-        // The clipboard's own copy goes as soon as the report text is made: a whole
-        // sheet is hundreds of megabytes.
-        text = reportText(m_host.readClipboard(), platformLineEnds());
-    } catch (const std::bad_alloc&) {
-        m_host.notify(outOfMemory);
-        return;
-    }
-    if (!isImportable(text)) {
+    const ClipboardText clipboard = m_host.readClipboard();
+    if (!isImportable(clipboard, platformLineEnds())) {
         m_host.notify(importFailure);
         return;
     }
     lockWindow();
-    if (runOperation([&] { importText(m_state, text, *this); })) {
+    if (runOperation([&] { importClipboard(m_state, clipboard, platformLineEnds(), *this); })) {
         m_host.setTitle(importDone);
         m_host.notify(importDone);
     }

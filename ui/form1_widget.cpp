@@ -240,9 +240,7 @@ std::string Form1Widget::fieldText(ControlId field) {
 }
 
 brisquel::ClipboardText Form1Widget::readClipboard() {
-    auto text = std::make_shared<const QString>(m_dialogs->clipboardText());
-    const QStringView units(*text);
-    return {std::u16string_view(units.utf16(), static_cast<std::size_t>(units.size())), text};
+    return m_dialogs->readClipboard();
 }
 
 // Events are processed in full, so a close from the window manager is seen at once; the

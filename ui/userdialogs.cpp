@@ -8,6 +8,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QTranslator>
 
 namespace {
@@ -46,8 +47,30 @@ void MessageBoxDialogs::notify(QWidget* parent, const QString& text) {
     exec(box);
 }
 
-QString MessageBoxDialogs::clipboardText() {
-    return QGuiApplication::clipboard()->text();
+brisquel::ClipboardText heldClipboardText(QString text) {
+    auto held = std::make_shared<const QString>(std::move(text));
+    const QStringView units(*held);
+    return {std::u16string_view(units.utf16(), static_cast<std::size_t>(units.size())), held};
+}
+
+brisquel::ClipboardText heldClipboardText(QByteArray utf8) {
+    auto held = std::make_shared<const QByteArray>(std::move(utf8));
+    return {std::string_view(held->constData(), static_cast<std::size_t>(held->size())), held};
+}
+
+// On X11 and Wayland the program that owns the clipboard hands a copied sheet over as UTF-8
+// bytes, which the import takes as they are; asking Qt for text would make a UTF-16 copy of
+// a whole sheet first. Where the owner offers no UTF-8, and on Windows, the text it is.
+brisquel::ClipboardText MessageBoxDialogs::readClipboard() {
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    if (!mime)
+        return {};
+#ifndef Q_OS_WIN
+    const QString utf8 = QStringLiteral("text/plain;charset=utf-8");
+    if (mime->hasFormat(utf8))
+        return heldClipboardText(mime->data(utf8));
+#endif
+    return heldClipboardText(mime->text());
 }
 
 void installChineseTranslations(QCoreApplication& application) {

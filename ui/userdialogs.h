@@ -1,6 +1,9 @@
 // UserDialogs: the questions, notices and clipboard reads of the window, behind one interface.
 #pragma once
 
+#include "form/host.h"
+
+#include <QByteArray>
 #include <QString>
 
 class QCoreApplication;
@@ -17,8 +20,12 @@ public:
     // An OK notice without an icon, titled with the application's name.
     virtual void notify(QWidget* parent, const QString& text) = 0;
     // The clipboard's plain text as the system hands it over; empty when it holds none.
-    virtual QString clipboardText() = 0;
+    virtual brisquel::ClipboardText readClipboard() = 0;
 };
+
+// A clipboard text held by the Qt string or byte array that the clipboard handed over.
+brisquel::ClipboardText heldClipboardText(QString text);
+brisquel::ClipboardText heldClipboardText(QByteArray utf8);
 
 // Message boxes and the system clipboard. The boxes' buttons read 是(&Y), 否(&N) and 确定,
 // as on a Chinese Windows, whatever the system's language.
@@ -26,7 +33,7 @@ class MessageBoxDialogs final : public UserDialogs {
 public:
     bool ask(QWidget* parent, const QString& title, const QString& text) override;
     void notify(QWidget* parent, const QString& text) override;
-    QString clipboardText() override;
+    brisquel::ClipboardText readClipboard() override;
 };
 
 // Loads Qt's own Chinese texts (the fields' context menus, for one), whatever the system's

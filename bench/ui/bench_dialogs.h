@@ -11,8 +11,16 @@
 class BenchDialogs final : public UserDialogs {
 public:
     QString clipboard;
+    QByteArray utf8Clipboard;     // taken before `clipboard` when not empty, as on X11
+    bool systemClipboard = false; // the system's clipboard instead of either
     QString lastNotice;
     bool ask(QWidget*, const QString&, const QString&) override { return true; }
     void notify(QWidget*, const QString& text) override { lastNotice = text; }
-    QString clipboardText() override { return std::exchange(clipboard, {}); }
+    brisquel::ClipboardText readClipboard() override {
+        if (systemClipboard)
+            return MessageBoxDialogs().readClipboard();
+        if (!utf8Clipboard.isEmpty())
+            return heldClipboardText(std::exchange(utf8Clipboard, {}));
+        return heldClipboardText(std::exchange(clipboard, {}));
+    }
 };

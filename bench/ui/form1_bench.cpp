@@ -1,12 +1,14 @@
 // form1_bench: drives Form1 offscreen through import, statistics and export of a generated
 // meter report, and compares each phase with the engine's own time for it.
 //
-//   form1_bench [--rows N] [--crlf]
+//   form1_bench [--rows N] [--crlf] [--x11]
 //
 // The report has N rows (default 1,048,576, a full sheet) of about 20 cells and 210 bytes.
 // The clipboard holds it as a Linux spreadsheet copies it, rows ended by LF, or with
-// --crlf as Excel and WPS copy it. Prints per phase the window's time, the engine's time,
-// their ratio and how often the title was updated, then the window's peak memory.
+// --crlf as Excel and WPS copy it. It is handed over as UTF-8 bytes, as the X11 clipboard
+// hands them over; with --x11 it really comes from the X11 clipboard, owned by xclip in
+// another process (run on a display, for example under xvfb-run). Prints per phase the window's time, the
+// engine's time, their ratio and how often the title was updated, then the window's peak memory.
 //
 // The engine's times come from a second run of this program (--engine-only) on the same
 // report, so that each side starts from fresh memory and the engine's run does not count
@@ -27,6 +29,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTemporaryFile>
 
 #include <array>
 #include <cstdio>
@@ -82,21 +85,43 @@ int runEngineOnly(int rows) {
     return 0;
 }
 
+// Puts the report on the X11 clipboard as UTF-8 (the target a spreadsheet offers besides
+// others), served by xclip, which stays in the background until the display ends.
+bool ownClipboardWithXclip(const QByteArray& report) {
+    QTemporaryFile file;
+    if (!file.open() || file.write(report) != report.size() || !file.flush()) {
+        std::fprintf(stderr, "form1_bench: cannot write the report for xclip\n");
+        return false;
+    }
+    const int status = QProcess::execute(QStringLiteral("xclip"),
+                                         {QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                                          QStringLiteral("-t"), QStringLiteral("text/plain;charset=utf-8"),
+                                          QStringLiteral("-i"), file.fileName()});
+    if (status != 0) {
+        std::fprintf(stderr, "form1_bench: xclip failed (apt-get install xclip, and run on a display)\n");
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     int rows = 1048576;
     std::string_view lineEnd = "\n";
     bool engineOnly = false;
+    bool x11 = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--rows") == 0 && i + 1 < argc) {
             rows = std::atoi(argv[++i]);
         } else if (std::strcmp(argv[i], "--crlf") == 0) {
             lineEnd = "\r\n";
+        } else if (std::strcmp(argv[i], "--x11") == 0) {
+            x11 = true;
         } else if (std::strcmp(argv[i], "--engine-only") == 0) {
             engineOnly = true;
         } else {
-            std::fprintf(stderr, "usage: form1_bench [--rows N] [--crlf]\n");
+            std::fprintf(stderr, "usage: form1_bench [--rows N] [--crlf] [--x11]\n");
             return 2;
         }
     }
@@ -104,18 +129,17 @@ int main(int argc, char* argv[]) {
         return runEngineOnly(rows);
 
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qputenv("QT_QPA_PLATFORM", x11 ? "xcb" : "offscreen");
     QApplication app(argc, argv);
     QTemporaryDir exportDir;
 
-    // The clipboard's text, generated straight into UTF-16 as the clipboard hands it over.
-    QString clipboard;
-    std::size_t utf8Bytes = 0;
-    clipboard.reserve(static_cast<qsizetype>(rows) * 120);
+    // The clipboard's text as UTF-8 bytes, as the X11 clipboard hands it over.
+    QByteArray clipboard;
+    clipboard.reserve(static_cast<qsizetype>(rows) * 230);
     brisquel::bench::generateMeterReport(rows, lineEnd, [&](std::string_view row) {
-        clipboard += QString::fromUtf8(row.data(), static_cast<qsizetype>(row.size()));
-        utf8Bytes += row.size();
+        clipboard.append(row.data(), static_cast<qsizetype>(row.size()));
     });
+    const auto utf8Bytes = static_cast<std::size_t>(clipboard.size());
     std::printf("report: %d rows, %.1f MB as UTF-8, rows ended by %s\n", rows,
                 static_cast<double>(utf8Bytes) / 1e6, lineEnd == "\n" ? "LF (a Linux copy)" : "CR LF");
 
@@ -123,7 +147,13 @@ int main(int argc, char* argv[]) {
     {
         auto dialogs = std::make_unique<BenchDialogs>();
         BenchDialogs* script = dialogs.get();
-        script->clipboard = std::move(clipboard);
+        if (x11 && !ownClipboardWithXclip(clipboard))
+            return 1;
+        if (x11)
+            script->systemClipboard = true;
+        else
+            script->utf8Clipboard = std::move(clipboard);
+        clipboard = QByteArray();
         Form1Widget form(std::move(dialogs));
         form.form().setExportFolder(exportDir.path().toStdString());
         form.show();

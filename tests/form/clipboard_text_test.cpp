@@ -2,6 +2,8 @@
 #include "form/clipboard_text.h"
 
 #include "engine/import.h"
+#include "engine/state.h"
+#include "tests/recording_view.h"
 
 #include <gtest/gtest.h>
 
@@ -88,6 +90,43 @@ TEST(ClipboardText, LinuxSpreadsheetCopiesBecomeImportable) {
         ASSERT_FALSE(copied.empty()) << name;
         EXPECT_FALSE(isImportable(reportText(clipboardOf(copied), LineEnds::AsCopied)));
         EXPECT_TRUE(isImportable(reportText(clipboardOf(copied), LineEnds::WidenLineFeeds)));
+    }
+}
+
+// The import converts the clipboard a slice at a time. Slices of a few units put each unit
+// of these texts on a slice's edge in turn: the halves of a surrogate pair, the bytes of a
+// UTF-8 character, a CR and its LF, quotes between them, and the header text. Every import
+// must equal the import of the whole converted text: rows, labels and progress.
+TEST(ClipboardText, ImportInSlicesEqualsTheImportOfTheWholeText) {
+    const std::u16string units = u"台😀\"\r\"\n\t台区\n乙\r\n\xD800台区\t设备类型\r\n镇府\r\n";
+    const std::string bytes = "台\"\r\n\xE5\x8F\t台区\n\x80乙\r\"\n台区\t\xF0\x9F\x98\x80\r\n";
+    const auto compare = [](const ClipboardText& clipboard, LineEnds lineEnds) {
+        TallyState whole;
+        test::RecordingView wholeView;
+        importText(whole, reportText(clipboard, lineEnds), wholeView);
+        for (std::size_t slice : {4, 5, 6, 7, 64}) {
+            SCOPED_TRACE(slice);
+            TallyState sliced;
+            test::RecordingView slicedView;
+            importClipboard(sliced, clipboard, lineEnds, slicedView, slice);
+            EXPECT_EQ(whole.alltxt(), sliced.alltxt());
+            EXPECT_EQ(whole.alltxti(), sliced.alltxti());
+            EXPECT_EQ(wholeView.log(), slicedView.log());
+        }
+    };
+    for (int times : {1, 3}) {
+        std::u16string utf16;
+        std::string utf8;
+        for (int i = 0; i < times; ++i) {
+            utf16 += units;
+            utf8 += bytes;
+        }
+        compare(clipboardOf(utf16), LineEnds::AsCopied);
+        compare(clipboardOf(utf8), LineEnds::AsCopied);
+        std::erase(utf16, u'\r');
+        std::erase(utf8, '\r');
+        compare(clipboardOf(utf16), LineEnds::WidenLineFeeds);
+        compare(clipboardOf(utf8), LineEnds::WidenLineFeeds);
     }
 }
 

@@ -29,7 +29,7 @@ public:
         return answers.isEmpty() || answers.takeFirst();
     }
     void notify(QWidget*, const QString& text) override { show({false, {}, text}); }
-    QString clipboardText() override { return clipboard; }
+    brisquel::ClipboardText readClipboard() override { return heldClipboardText(clipboard); }
 
     QStringList notices() const {
         QStringList texts;
