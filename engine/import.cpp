@@ -6,6 +6,7 @@
 #include "tally_view.h"
 
 #include <cstring>
+#include <new>
 
 namespace brisquel {
 
@@ -50,19 +51,37 @@ void CrLfCounter::add(std::string_view slice) {
 
 ImportPass::ImportPass(TallyState& state, TallyView& view, std::int64_t lastIndex, std::size_t sizeHint)
     : m_state(state), m_view(view), m_header(view.fieldText(FieldId::Text3)), m_headerScan({}, m_header),
-      m_lastIndex(lastIndex), m_unquoted(unquoteBlock, '\0') {
+      m_lastIndex(lastIndex), m_start(state.rowsMark()), m_unquoted(unquoteBlock, '\0') {
     // The text is cut at every CR LF, and a CR LF is added after it first, so alltxt grows by
     // at most the text and one CR LF.
     state.reserveRows(sizeHint + crlf.size());
 }
 
 void ImportPass::append(std::string_view slice) {
-    feed(slice, false);
+    try {
+        feed(slice, false);
+    } catch (const std::bad_alloc&) {
+        takeBack();
+        throw;
+    }
 }
 
 void ImportPass::finish(std::string_view lastSlice) {
-    feed(lastSlice, true);
+    try {
+        feed(lastSlice, true);
+    } catch (const std::bad_alloc&) {
+        takeBack();
+        throw;
+    }
     m_state.releaseSpareRows();
+}
+
+// alltxt has room for the whole text from the start, but a row that straddles slices grows
+// in a buffer of its own, which can run out of memory half-way through a pass: the rows
+// appended so far are taken back, so that a failed import changes nothing.
+void ImportPass::takeBack() {
+    m_state.restoreRows(m_start);
+    m_view.showText(LabelId::Label5, DecimalText(m_state.alltxti()).view());
 }
 
 void ImportPass::feed(std::string_view slice, bool last) {

@@ -1,6 +1,7 @@
 // Report import: clipboard text in, non-empty rows appended to the tally state.
 #pragma once
 
+#include "state.h"
 #include "text.h"
 
 #include <cstddef>
@@ -59,12 +60,14 @@ private:
     void cut(std::string_view piece, bool last);
     void takeCarriedRow();
     void takeRow(std::string_view text, std::size_t begin, std::size_t end);
+    void takeBack();
 
     TallyState& m_state;
     TallyView& m_view;
     const std::string m_header;
     ContainsScan m_headerScan; // over the piece being cut, or over the carried row
     const std::int64_t m_lastIndex;
+    const TallyState::RowsMark m_start; // alltxt as the pass found it
     std::int64_t m_index = 0;
     std::string m_carry;    // the row begun in earlier pieces, quotes deleted
     std::string m_unquoted; // one block of a slice without its quotes

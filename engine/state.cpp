@@ -27,6 +27,13 @@ void TallyState::appendRow(std::string_view row) {
     ++m_alltxti;
 }
 
+void TallyState::restoreRows(RowsMark mark) {
+    m_alltxt.resize(mark.bytes);
+    m_alltxti = mark.rows;
+    m_searchedUpTo = 0;
+    m_searchFound = false;
+}
+
 void TallyState::reserveRows(std::size_t bytes) {
     reserveLarge(m_alltxt, m_alltxt.size() + bytes);
 }

@@ -38,6 +38,15 @@ public:
     // Whether alltxt contains `text` (the empty text is contained in any non-empty alltxt).
     bool alltxtContains(std::string_view text);
 
+    // Where alltxt stands, so that an import that runs out of memory half-way can take back
+    // what it appended.
+    struct RowsMark {
+        std::size_t bytes = 0;
+        std::int64_t rows = 0;
+    };
+    RowsMark rowsMark() const { return {m_alltxt.size(), m_alltxti}; }
+    void restoreRows(RowsMark mark);
+
     // For the statistics: the result of a run.
     void setResult(std::int64_t alli, std::string allouttxt);
 

@@ -61,7 +61,7 @@ void Form1::Command1_Click() {
     }
     lockWindow();
     if (runOperation([&] { importClipboard(m_state, clipboard, platformLineEnds(), *this); })) {
-        m_host.setTitle(importDone);
+        setTitle(importDone);
         m_host.notify(importDone);
     }
     unlockWindow(ControlId::Command1);
@@ -79,7 +79,7 @@ void Form1::Command3_Click() {
         return;
     lockWindow();
     if (runOperation([&] { runStatistics(m_state, *this); })) {
-        m_host.setTitle(statisticsDone);
+        setTitle(statisticsDone);
         m_host.notify(statisticsDone);
     }
     unlockWindow(ControlId::Command3);
@@ -154,6 +154,11 @@ bool Form1::ask(std::string_view question) {
     return m_host.ask(questionTitle, question);
 }
 
+void Form1::setTitle(std::string_view title) {
+    m_title = title;
+    m_host.setTitle(title);
+}
+
 void Form1::lockWindow() {
     for (ControlId command : commandIds)
         m_host.setEnabled(command, false);
@@ -171,7 +176,8 @@ void Form1::unlockWindow(ControlId pressed) {
 // and then (see progress()), and once more at the end, which also drops the input still
 // queued before the closing notice could take it. A report too large for the memory left
 // ends the operation with a notice instead of ending the program; the engine takes its
-// large buffers before it changes anything. Returns whether the operation ran to its end.
+// large buffers before it changes anything, or takes back what it changed, and the title
+// loses its progress. Returns whether the operation ran to its end.
 template <typename Operation> bool Form1::runOperation(Operation operation) {
     m_operationRunning = true;
     m_shownYet = false;
@@ -183,8 +189,10 @@ template <typename Operation> bool Form1::runOperation(Operation operation) {
     }
     showPendingNow();
     m_operationRunning = false;
-    if (!finished)
+    if (!finished) {
+        m_host.setTitle(m_title);
         m_host.notify(outOfMemory);
+    }
     return finished;
 }
 

@@ -58,6 +58,7 @@ public:
 
 private:
     bool ask(std::string_view question);
+    void setTitle(std::string_view title);
     void lockWindow();
     void unlockWindow(ControlId pressed);
     template <typename Operation> bool runOperation(Operation operation);
@@ -69,6 +70,7 @@ private:
     std::string m_exportFolder;
     Clock m_clock;
     TallyState m_state;
+    std::string m_title{windowTitle}; // the title but for the progress shown in it
 
     // What the engine last reported, not yet on screen.
     struct PendingText {

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 #include <vector>
 
@@ -244,6 +245,28 @@ TEST(ImportPass, RowsAcrossSlicesAreCutAsInTheWholeText) {
             EXPECT_EQ(wholeView.log(), slicedView.log());
         }
     }
+}
+
+// Memory can run out half-way through a pass, where a row straddling slices grows in a
+// buffer of its own: the rows the pass appended are taken back.
+TEST(ImportPass, RunningOutOfMemoryHalfWayTakesBackItsRows) {
+    class FailingView : public RecordingView {
+    public:
+        void showText(LabelId label, std::string_view text) override {
+            if (text == "4")
+                throw std::bad_alloc();
+            RecordingView::showText(label, text);
+        }
+    };
+    TallyState state;
+    FailingView view;
+    importText(state, clipboard({"台区", "甲"}), view);
+    ImportPass pass(state, view, 3, 100);
+    pass.append("乙\r\n丙");
+    EXPECT_THROW(pass.finish("\r\n丁\r\n"), std::bad_alloc);
+    EXPECT_EQ(stored({"台区", "甲"}), state.alltxt());
+    EXPECT_EQ(2, state.alltxti());
+    EXPECT_EQ("2", view.label(LabelId::Label5));
 }
 
 TEST(ImportPass, QuotesAreDeletedThroughoutALargeText) {
