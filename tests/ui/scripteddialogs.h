@@ -19,6 +19,8 @@ public:
     // Answers to the next questions, in order; once they run out every answer is Yes.
     QList<bool> answers;
     QString clipboard;
+    // Handed over before `clipboard` when not empty, as the X11 clipboard hands over UTF-8.
+    QByteArray utf8Clipboard;
     // Every box shown, in order.
     QList<Box> shown;
     // Called while a box is up, as a modal box would leave the window at that moment.
@@ -29,7 +31,9 @@ public:
         return answers.isEmpty() || answers.takeFirst();
     }
     void notify(QWidget*, const QString& text) override { show({false, {}, text}); }
-    brisquel::ClipboardText readClipboard() override { return heldClipboardText(clipboard); }
+    brisquel::ClipboardText readClipboard() override {
+        return utf8Clipboard.isEmpty() ? heldClipboardText(clipboard) : heldClipboardText(utf8Clipboard);
+    }
 
     QStringList notices() const {
         QStringList texts;
