@@ -3,11 +3,13 @@
 
 #include "engine/import.h"
 #include "engine/memory.h"
+#include "form/utf8.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <type_traits>
 
 namespace brisquel {
 
@@ -65,72 +67,40 @@ char* encode(std::u16string_view text, bool widen, char* out) {
     return out;
 }
 
-// The length of the valid UTF-8 sequence at the start of `bytes`, or 0 when none starts
-// there: a lead byte C2..F4 with all its continuation bytes, no overlong form, no surrogate,
-// nothing above U+10FFFF.
-std::size_t validSequence(std::string_view bytes) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    const unsigned char lead = byte(0);
-    const std::size_t length = lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
-    if (length == 0 || bytes.size() < length)
-        return 0;
-    char32_t code = lead & (0xFF >> (length + 1));
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0) != 0x80)
-            return 0;
-        code = code << 6 | (byte(i) & 0x3F);
+// Copies valid UTF-8 to `out`, which has room for twice its size, and returns the end of
+// what was written; with `widen`, every LF becomes CR LF.
+char* copyUtf8(std::string_view text, bool widen, char* out) {
+    std::size_t run = 0;
+    if (widen) {
+        for (std::size_t lf = text.find('\n'); lf != text.npos; lf = text.find('\n', lf + 1)) {
+            std::memcpy(out, text.data() + run, lf - run);
+            out += lf - run;
+            *out++ = '\r';
+            run = lf;
+        }
     }
-    const char32_t least = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
-    return code < least || isSurrogate(code) || code > 0x10FFFF ? 0 : length;
+    std::memcpy(out, text.data() + run, text.size() - run);
+    return out + (text.size() - run);
 }
 
 // Copies UTF-8 to `out`, which has room for three bytes per byte, and returns the end of
 // what was written; a byte that starts no valid sequence becomes U+FFFD, and with `widen`
-// every LF becomes CR LF. Valid runs are checked byte by byte (eight ASCII bytes at a time,
-// the common three-byte characters at once) and copied whole.
+// every LF becomes CR LF. A copied sheet is valid UTF-8, checked sixteen bytes at a time;
+// only a text that is not goes through byte by byte.
 char* encode(std::string_view text, bool widen, char* out) {
-    const auto* const bytes = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t size = text.size();
-    std::size_t run = 0; // the start of the valid run not yet copied
-    const auto flush = [&](std::size_t end) {
-        std::memcpy(out, text.data() + run, end - run);
-        out += end - run;
-    };
-    for (std::size_t i = 0; i < size;) {
-        if (i + 8 <= size) {
-            std::uint64_t word;
-            std::memcpy(&word, bytes + i, 8);
-            const std::uint64_t zeroIfLineFeed = word ^ 0x0A0A0A0A0A0A0A0Aull;
-            const bool lineFeed =
-                (zeroIfLineFeed - 0x0101010101010101ull) & ~zeroIfLineFeed & 0x8080808080808080ull;
-            if ((word & 0x8080808080808080ull) == 0 && !(widen && lineFeed)) {
-                i += 8;
-                continue;
-            }
-        }
-        const unsigned char c = bytes[i];
-        if (c < 0x80) {
-            if (widen && c == '\n') {
-                flush(i);
-                *out++ = '\r';
-                run = i;
-            }
-            ++i;
-            continue;
-        }
-        const bool plainThreeByte = c >= 0xE1 && c <= 0xEF && c != 0xED && i + 2 < size &&
-                                    (bytes[i + 1] & 0xC0) == 0x80 && (bytes[i + 2] & 0xC0) == 0x80;
-        const std::size_t length = plainThreeByte ? 3 : validSequence(text.substr(i));
+    if (isValidUtf8(text))
+        return copyUtf8(text, widen, out);
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = utf8SequenceLength(text.substr(i));
         if (length == 0) {
-            flush(i);
             for (char replacement : {'\xEF', '\xBF', '\xBD'})
                 *out++ = replacement;
-            run = ++i;
-            continue;
+            ++i;
+        } else {
+            out = copyUtf8(text.substr(i, length), widen, out);
+            i += length;
         }
-        i += length;
     }
-    flush(size);
     return out;
 }
 
@@ -225,9 +195,17 @@ void importClipboard(TallyState& state, const ClipboardText& clipboard, LineEnds
             ImportPass pass(state, view, size.pairs, size.utf8Bytes);
             for (std::size_t begin = 0; begin < text.size();) {
                 const std::size_t end = sliceEnd(text, begin + sliceUnits);
-                const char* written = encode(text.substr(begin, end - begin), widen, buffer.get());
-                pass.append({buffer.get(), static_cast<std::size_t>(written - buffer.get())});
+                const auto slice = text.substr(begin, end - begin);
                 begin = end;
+                // Valid UTF-8 taken as it stands goes to the import without a copy.
+                if constexpr (std::is_same_v<decltype(slice), const std::string_view>) {
+                    if (!widen && isValidUtf8(slice)) {
+                        pass.append(slice);
+                        continue;
+                    }
+                }
+                const char* written = encode(slice, widen, buffer.get());
+                pass.append({buffer.get(), static_cast<std::size_t>(written - buffer.get())});
             }
             pass.finish();
         },

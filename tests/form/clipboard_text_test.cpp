@@ -1,5 +1,6 @@
 // The clipboard's text as the import and the fields take it: line ends, UTF-16 and UTF-8.
 #include "form/clipboard_text.h"
+#include "form/utf8.h"
 
 #include "engine/import.h"
 #include "engine/state.h"
@@ -9,6 +10,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <random>
 
 namespace brisquel {
 namespace {
@@ -81,6 +83,73 @@ TEST(ClipboardText, InvalidUtf8BecomesReplacementCharacters) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(c.expected, reportText(clipboardOf(c.bytes), LineEnds::WidenLineFeeds));
     }
+}
+
+// Unicode's table of well-formed byte sequences, read literally.
+bool wellFormed(std::string_view text) {
+    struct Form {
+        unsigned char first[2];
+        unsigned char rest[3][2]; // {0, 0}: no such byte
+    };
+    constexpr Form forms[] = {
+        {{0x00, 0x7F}, {}},
+        {{0xC2, 0xDF}, {{0x80, 0xBF}}},
+        {{0xE0, 0xE0}, {{0xA0, 0xBF}, {0x80, 0xBF}}},
+        {{0xE1, 0xEC}, {{0x80, 0xBF}, {0x80, 0xBF}}},
+        {{0xED, 0xED}, {{0x80, 0x9F}, {0x80, 0xBF}}},
+        {{0xEE, 0xEF}, {{0x80, 0xBF}, {0x80, 0xBF}}},
+        {{0xF0, 0xF0}, {{0x90, 0xBF}, {0x80, 0xBF}, {0x80, 0xBF}}},
+        {{0xF1, 0xF3}, {{0x80, 0xBF}, {0x80, 0xBF}, {0x80, 0xBF}}},
+        {{0xF4, 0xF4}, {{0x80, 0x8F}, {0x80, 0xBF}, {0x80, 0xBF}}},
+    };
+    const auto in = [](unsigned char byte, const unsigned char(&range)[2]) {
+        return byte >= range[0] && byte <= range[1];
+    };
+    for (std::size_t i = 0; i < text.size();) {
+        const Form* form = nullptr;
+        for (const Form& candidate : forms) {
+            if (in(static_cast<unsigned char>(text[i]), candidate.first))
+                form = &candidate;
+        }
+        if (!form)
+            return false;
+        ++i;
+        for (const auto& range : form->rest) {
+            if (range[1] == 0)
+                break;
+            if (i == text.size() || !in(static_cast<unsigned char>(text[i]), range))
+                return false;
+            ++i;
+        }
+    }
+    return true;
+}
+
+// The check that lets a valid sheet through without a look at each byte, against the table,
+// on random texts of characters at the edges of each form and broken ones, at every length
+// around the sixteen bytes it takes at a time.
+TEST(Utf8, ValidityAgreesWithTheTableOfWellFormedSequences) {
+    const std::string_view pieces[] = {"a", "\n", "台", "😀", "\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80",
+                                       "\xED\x9F\xBF", "\xEE\x80\x80", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF",
+                                       // not well formed
+                                       "\x80", "\xC0\xAF", "\xC1\xBF", "\xE0\x9F\xBF", "\xED\xA0\x80",
+                                       "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF5\x80", "\xFF", "\xE5\x8F",
+                                       "\xF0\x9F\x98"};
+    std::mt19937 random(7);
+    int invalid = 0;
+    for (int round = 0; round < 200'000; ++round) {
+        std::string text;
+        const int count = static_cast<int>(random() % 24);
+        for (int k = 0; k < count; ++k) {
+            // Mostly well-formed pieces, so that a broken one can hide deep in a long text.
+            const std::size_t piece = random() % 8 ? random() % 11 : random() % std::size(pieces);
+            text += pieces[piece];
+        }
+        const bool expected = wellFormed(text);
+        invalid += !expected;
+        ASSERT_EQ(expected, isValidUtf8(text)) << testing::PrintToString(text);
+    }
+    EXPECT_GT(invalid, 10'000);
 }
 
 TEST(ClipboardText, LinuxSpreadsheetCopiesBecomeImportable) {

@@ -1,0 +1,17 @@
+// UTF-8 validity, for the clipboard's bytes.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace brisquel {
+
+// The length of the valid UTF-8 sequence at the start of `bytes`, or 0 when none starts
+// there: an ASCII byte, or a lead byte C2..F4 with all its continuation bytes, no overlong
+// form, no surrogate, nothing above U+10FFFF.
+std::size_t utf8SequenceLength(std::string_view bytes);
+
+// Whether the bytes are valid UTF-8 from start to end.
+bool isValidUtf8(std::string_view bytes);
+
+} // namespace brisquel
