@@ -67,6 +67,20 @@ bool putOnClipboard(const std::string& report) {
     return true;
 }
 
+// Reads the clipboard's text once, as the window will: the first read after the text was
+// put there is when Wine brings it over from its server; the process keeps it afterwards.
+double handOverSeconds() {
+    const auto start = Clock::now();
+    if (!OpenClipboard(nullptr))
+        return 0;
+    if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        GlobalLock(data);
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return secondsSince(start);
+}
+
 std::string exportFolder() {
     wchar_t path[MAX_PATH];
     GetTempPathW(MAX_PATH, path);
@@ -159,6 +173,9 @@ int main(int argc, char* argv[]) {
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
             DispatchMessageW(&message);
+        const double handOver = handOverSeconds();
+        std::printf("the clipboard's text handed over to this process in %.3f s, before the import\n",
+                    handOver);
         countedWindow = form.window();
         HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, countTitle, nullptr, GetCurrentThreadId());
         const brisquel::ControlId buttons[] = {brisquel::ControlId::Command1, brisquel::ControlId::Command3,
