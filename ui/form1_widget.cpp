@@ -48,41 +48,41 @@ QFont songFont(brisquel::FontSpec font) {
     return QFont(qText(brisquel::songFace), font.pointSize, font.bold ? QFont::Bold : QFont::Normal);
 }
 
-template <typename LabelType> LabelType* makeLabel(QWidget* parent, const ControlSpec& spec) {
-    auto* label = new LabelType(qText(spec.text), parent);
+template <typename LabelType> LabelType* makeLabel(QWidget* parent, const ControlSpec& entry) {
+    auto* label = new LabelType(qText(entry.text), parent);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setAutoFillBackground(true);
     return label;
 }
 
-QWidget* makeControl(QWidget* parent, const ControlSpec& spec) {
-    switch (spec.kind) {
+QWidget* makeControl(QWidget* parent, const ControlSpec& entry) {
+    switch (entry.kind) {
     case ControlKind::Button:
-        return new CommandButton(qText(spec.text), parent);
+        return new CommandButton(qText(entry.text), parent);
     case ControlKind::Field: {
-        auto* field = new ConditionField(qText(spec.text), parent);
+        auto* field = new ConditionField(qText(entry.text), parent);
         field->setMaxLength(std::numeric_limits<int>::max());
-        field->setAccessibleName(qText(spec.accessibleName));
+        field->setAccessibleName(qText(entry.accessibleName));
         return field;
     }
     case ControlKind::Label: {
-        auto* label = makeLabel<QLabel>(parent, spec);
+        auto* label = makeLabel<QLabel>(parent, entry);
         label->setWordWrap(true);
         return label;
     }
     case ControlKind::Count:
-        return makeLabel<CountLabel>(parent, spec);
+        return makeLabel<CountLabel>(parent, entry);
     }
     return nullptr;
 }
 
-QFrame* makeLine(QWidget* parent, const brisquel::LineSpec& spec) {
+QFrame* makeLine(QWidget* parent, const brisquel::LineSpec& entry) {
     auto* line = new QFrame(parent);
     line->setFrameShape(QFrame::VLine);
     line->setFrameShadow(QFrame::Plain);
     line->setLineWidth(1);
-    line->setGeometry(twipsToPixels(spec.x), twipsToPixels(spec.top), 1,
-                      twipsToPixels(spec.bottom) - twipsToPixels(spec.top) + 1);
+    line->setGeometry(twipsToPixels(entry.x), twipsToPixels(entry.top), 1,
+                      twipsToPixels(entry.bottom) - twipsToPixels(entry.top) + 1);
     return line;
 }
 
@@ -136,17 +136,17 @@ Form1Widget::~Form1Widget() = default;
 
 void Form1Widget::createControls() {
     QWidget* previous = nullptr;
-    for (const ControlSpec& spec : brisquel::controlTable) {
-        QWidget* widget = makeControl(this, spec);
-        widget->setObjectName(QLatin1StringView(spec.name));
-        widget->setGeometry(pixelRect(spec.box));
-        widget->setEnabled(spec.enabled);
-        if (spec.font.pointSize != 0)
-            widget->setFont(songFont(spec.font));
-        if (spec.colour) {
+    for (const ControlSpec& entry : brisquel::controlTable) {
+        QWidget* widget = makeControl(this, entry);
+        widget->setObjectName(QLatin1StringView(entry.name));
+        widget->setGeometry(pixelRect(entry.box));
+        widget->setEnabled(entry.enabled);
+        if (entry.font.pointSize != 0)
+            widget->setFont(songFont(entry.font));
+        if (entry.colour) {
             QPalette palette = widget->palette();
             palette.setColor(QPalette::WindowText,
-                             QColor(spec.colour->red, spec.colour->green, spec.colour->blue));
+                             QColor(entry.colour->red, entry.colour->green, entry.colour->blue));
             widget->setPalette(palette);
         }
         if (widget->focusPolicy() != Qt::NoFocus) {
@@ -154,15 +154,15 @@ void Form1Widget::createControls() {
                 setTabOrder(previous, widget);
             previous = widget;
         }
-        m_controls[static_cast<std::size_t>(spec.id)] = widget;
+        m_controls[static_cast<std::size_t>(entry.id)] = widget;
     }
     // Where a caption's box runs into its field, the field is drawn on top.
-    for (const ControlSpec& spec : brisquel::controlTable) {
-        if (spec.kind == ControlKind::Field)
-            control(spec.id)->raise();
+    for (const ControlSpec& entry : brisquel::controlTable) {
+        if (entry.kind == ControlKind::Field)
+            control(entry.id)->raise();
     }
-    for (const brisquel::LineSpec& spec : brisquel::lineTable)
-        makeLine(this, spec)->setObjectName(QLatin1StringView(spec.name));
+    for (const brisquel::LineSpec& entry : brisquel::lineTable)
+        makeLine(this, entry)->setObjectName(QLatin1StringView(entry.name));
 }
 
 void Form1Widget::connectHandlers() {

@@ -22,20 +22,20 @@ int scaled(int twips, UINT dpi) {
 
 // Every font is "宋体" in the GB2312 character set; a control without a font of its own
 // takes the window's.
-FontHandle makeFont(FontSpec spec, UINT dpi) {
-    if (spec.pointSize == 0)
-        spec = windowFont;
+FontHandle makeFont(FontSpec entry, UINT dpi) {
+    if (entry.pointSize == 0)
+        entry = windowFont;
     static const std::wstring face = widen(songFace);
-    return FontHandle(CreateFontW(-MulDiv(spec.pointSize, static_cast<int>(dpi), 72), 0, 0, 0,
-                                  spec.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, gb2312Charset,
+    return FontHandle(CreateFontW(-MulDiv(entry.pointSize, static_cast<int>(dpi), 72), 0, 0, 0,
+                                  entry.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, gb2312Charset,
                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                   DEFAULT_PITCH | FF_DONTCARE, face.c_str()));
 }
 
-COLORREF textColour(const ControlSpec& spec) {
-    if (!spec.colour)
+COLORREF textColour(const ControlSpec& entry) {
+    if (!entry.colour)
         return GetSysColor(COLOR_WINDOWTEXT);
-    return RGB(spec.colour->red, spec.colour->green, spec.colour->blue);
+    return RGB(entry.colour->red, entry.colour->green, entry.colour->blue);
 }
 
 std::wstring windowText(HWND window) {
@@ -44,12 +44,12 @@ std::wstring windowText(HWND window) {
     return text;
 }
 
-HWND makeControl(HWND parent, HINSTANCE instance, const ControlSpec& spec) {
+HWND makeControl(HWND parent, HINSTANCE instance, const ControlSpec& entry) {
     constexpr DWORD common = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
     const wchar_t* kind = L"STATIC";
     DWORD style = common | SS_NOPREFIX;
     DWORD exStyle = 0;
-    switch (spec.kind) {
+    switch (entry.kind) {
     case ControlKind::Button:
         // None is the default button: Enter presses the focused one, a field presses none.
         kind = L"BUTTON";
@@ -68,14 +68,14 @@ HWND makeControl(HWND parent, HINSTANCE instance, const ControlSpec& spec) {
         style |= SS_OWNERDRAW | SS_NOTIFY;
         break;
     }
-    if (!spec.enabled)
+    if (!entry.enabled)
         style |= WS_DISABLED;
-    HWND control = CreateWindowExW(exStyle, kind, widen(spec.text).c_str(), style, 0, 0, 0, 0, parent,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlWindowId(spec.id))),
+    HWND control = CreateWindowExW(exStyle, kind, widen(entry.text).c_str(), style, 0, 0, 0, 0, parent,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(controlWindowId(entry.id))),
                                    instance, nullptr);
     if (!control)
         throw std::runtime_error("cannot create a control");
-    if (spec.kind == ControlKind::Field)
+    if (entry.kind == ControlKind::Field)
         SendMessageW(control, EM_SETLIMITTEXT, 0, 0); // no limit
     return control;
 }
@@ -157,11 +157,11 @@ Form1Window::~Form1Window() {
 
 // Created in tab order: the dialog manager's Tab follows the children's order.
 void Form1Window::createControls() {
-    for (const ControlSpec& spec : controlTable)
-        m_controls[static_cast<std::size_t>(spec.id)] = makeControl(m_window, m_instance, spec);
-    for (const ControlSpec& spec : controlTable) {
-        if (spec.kind == ControlKind::Field)
-            SetWindowSubclass(control(spec.id), fieldProcedure, 0, reinterpret_cast<DWORD_PTR>(this));
+    for (const ControlSpec& entry : controlTable)
+        m_controls[static_cast<std::size_t>(entry.id)] = makeControl(m_window, m_instance, entry);
+    for (const ControlSpec& entry : controlTable) {
+        if (entry.kind == ControlKind::Field)
+            SetWindowSubclass(control(entry.id), fieldProcedure, 0, reinterpret_cast<DWORD_PTR>(this));
     }
 }
 
@@ -189,15 +189,15 @@ void Form1Window::connectHandlers() {
 // ones are deleted, so no control ever holds a deleted font.
 void Form1Window::applyDpi(UINT dpi) {
     m_dpi = dpi;
-    for (const ControlSpec& spec : controlTable) {
-        const std::size_t i = static_cast<std::size_t>(spec.id);
-        MoveWindow(m_controls[i], scaled(spec.box.left, dpi), scaled(spec.box.top, dpi),
-                   scaled(spec.box.width, dpi), scaled(spec.box.height, dpi), FALSE);
-        FontHandle font = makeFont(spec.font, dpi);
+    for (const ControlSpec& entry : controlTable) {
+        const std::size_t i = static_cast<std::size_t>(entry.id);
+        MoveWindow(m_controls[i], scaled(entry.box.left, dpi), scaled(entry.box.top, dpi),
+                   scaled(entry.box.width, dpi), scaled(entry.box.height, dpi), FALSE);
+        FontHandle font = makeFont(entry.font, dpi);
         SendMessageW(m_controls[i], WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
         m_fonts[i] = std::move(font);
-        if (spec.kind == ControlKind::Count)
-            fitCount(spec.id, windowText(m_controls[i]));
+        if (entry.kind == ControlKind::Count)
+            fitCount(entry.id, windowText(m_controls[i]));
     }
     InvalidateRect(m_window, nullptr, TRUE);
 }
@@ -207,13 +207,13 @@ void Form1Window::applyDpi(UINT dpi) {
 // which sit on the baseline, above the bottom edge. A face standing in for "宋体" may
 // reach higher above the baseline than "宋体" does.
 void Form1Window::fitCount(ControlId count, const std::wstring& text) {
-    const ControlSpec& spec = controlSpec(count);
-    const int width = scaled(spec.box.width, m_dpi);
-    const int height = scaled(spec.box.height, m_dpi);
+    const ControlSpec& entry = controlSpec(count);
+    const int width = scaled(entry.box.width, m_dpi);
+    const int height = scaled(entry.box.height, m_dpi);
     HDC dc = GetDC(m_window);
     FittedFont fitted;
-    for (int points = spec.font.pointSize; points >= 1; --points) {
-        fitted = {makeFont({points, spec.font.bold}, m_dpi), points};
+    for (int points = entry.font.pointSize; points >= 1; --points) {
+        fitted = {makeFont({points, entry.font.bold}, m_dpi), points};
         const HGDIOBJ previous = SelectObject(dc, fitted.font.get());
         SIZE size{};
         GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);

@@ -16,9 +16,9 @@ namespace brisquel::test {
 class ScriptedHost : public Form1Host {
 public:
     ScriptedHost() {
-        for (const ControlSpec& spec : controlTable) {
-            m_texts[index(spec.id)] = spec.text;
-            m_enabled[index(spec.id)] = spec.enabled;
+        for (const ControlSpec& entry : controlTable) {
+            m_texts[index(entry.id)] = entry.text;
+            m_enabled[index(entry.id)] = entry.enabled;
         }
     }
 

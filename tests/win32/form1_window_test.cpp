@@ -147,29 +147,29 @@ TEST_F(Form1WindowTest, ControlsMatchTheTableAt96Dpi) {
     EXPECT_EQ(365, client.bottom);
     EXPECT_NE(nullptr, reinterpret_cast<HICON>(GetClassLongPtrW(window(), GCLP_HICON)));
 
-    for (const ControlSpec& spec : controlTable) {
-        SCOPED_TRACE(std::string(spec.name));
-        const HWND item = control(spec.id);
-        const wchar_t* expectedClass = spec.kind == ControlKind::Button  ? L"Button"
-                                       : spec.kind == ControlKind::Field ? L"Edit"
-                                                                         : L"Static";
+    for (const ControlSpec& entry : controlTable) {
+        SCOPED_TRACE(std::string(entry.name));
+        const HWND item = control(entry.id);
+        const wchar_t* expectedClass = entry.kind == ControlKind::Button  ? L"Button"
+                                       : entry.kind == ControlKind::Field ? L"Edit"
+                                                                          : L"Static";
         EXPECT_EQ(0, _wcsicmp(expectedClass, className(item).c_str()));
-        EXPECT_EQ(widen(spec.text), windowText(item));
-        EXPECT_EQ(spec.enabled, IsWindowEnabled(item) != FALSE);
-        const bool takesFocus = spec.kind == ControlKind::Button || spec.kind == ControlKind::Field;
+        EXPECT_EQ(widen(entry.text), windowText(item));
+        EXPECT_EQ(entry.enabled, IsWindowEnabled(item) != FALSE);
+        const bool takesFocus = entry.kind == ControlKind::Button || entry.kind == ControlKind::Field;
         EXPECT_EQ(takesFocus, (GetWindowLongPtrW(item, GWL_STYLE) & WS_TABSTOP) != 0);
 
         RECT box;
         GetWindowRect(item, &box);
         MapWindowPoints(nullptr, window(), reinterpret_cast<POINT*>(&box), 2);
-        EXPECT_EQ(twipsToPixels(spec.box.left), box.left);
-        EXPECT_EQ(twipsToPixels(spec.box.top), box.top);
-        EXPECT_EQ(twipsToPixels(spec.box.width), box.right - box.left);
-        EXPECT_EQ(twipsToPixels(spec.box.height), box.bottom - box.top);
+        EXPECT_EQ(twipsToPixels(entry.box.left), box.left);
+        EXPECT_EQ(twipsToPixels(entry.box.top), box.top);
+        EXPECT_EQ(twipsToPixels(entry.box.width), box.right - box.left);
+        EXPECT_EQ(twipsToPixels(entry.box.height), box.bottom - box.top);
 
         LOGFONTW font{};
         GetObjectW(reinterpret_cast<HFONT>(SendMessageW(item, WM_GETFONT, 0, 0)), sizeof font, &font);
-        const brisquel::FontSpec expected = spec.font.pointSize ? spec.font : brisquel::windowFont;
+        const brisquel::FontSpec expected = entry.font.pointSize ? entry.font : brisquel::windowFont;
         EXPECT_STREQ(L"宋体", font.lfFaceName);
         EXPECT_EQ(brisquel::gb2312Charset, font.lfCharSet);
         EXPECT_EQ(-MulDiv(expected.pointSize, 96, 72), font.lfHeight);
@@ -181,19 +181,19 @@ TEST_F(Form1WindowTest, ControlsMatchTheTableAt96Dpi) {
 
 // The count labels' numbers come out in the table's colours, on the dialog background.
 TEST_F(Form1WindowTest, CountLabelsDrawInTheirColours) {
-    for (const ControlSpec& spec : controlTable) {
-        if (spec.kind != ControlKind::Count)
+    for (const ControlSpec& entry : controlTable) {
+        if (entry.kind != ControlKind::Count)
             continue;
-        SCOPED_TRACE(std::string(spec.name));
+        SCOPED_TRACE(std::string(entry.name));
         RECT box;
-        GetClientRect(control(spec.id), &box);
+        GetClientRect(control(entry.id), &box);
         HDC screen = GetDC(nullptr);
         HDC dc = CreateCompatibleDC(screen);
         HBITMAP bitmap = CreateCompatibleBitmap(screen, box.right, box.bottom);
         ReleaseDC(nullptr, screen);
         const HGDIOBJ previous = SelectObject(dc, bitmap);
-        SendMessageW(control(spec.id), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
-        const COLORREF ink = RGB(spec.colour->red, spec.colour->green, spec.colour->blue);
+        SendMessageW(control(entry.id), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(dc), PRF_CLIENT);
+        const COLORREF ink = RGB(entry.colour->red, entry.colour->green, entry.colour->blue);
         int inked = 0;
         for (int y = 0; y < box.bottom; ++y) {
             for (int x = 0; x < box.right; ++x)
@@ -399,7 +399,7 @@ TEST_F(Form1WindowTest, WideNumbersShrinkToFit) {
     const int points = m_form->drawnPointSize(ControlId::Label3);
     EXPECT_LT(points, 72);
     EXPECT_GT(points, 20);
-    const ControlSpec& spec = controlSpec(ControlId::Label3);
+    const ControlSpec& entry = controlSpec(ControlId::Label3);
     const auto fits = [&](int size) {
         HFONT font = CreateFontW(-MulDiv(size, 96, 72), 0, 0, 0, FW_BOLD, 0, 0, 0, GB2312_CHARSET, 0, 0, 0, 0,
                                  L"宋体");
@@ -412,8 +412,8 @@ TEST_F(Form1WindowTest, WideNumbersShrinkToFit) {
         SelectObject(dc, previous);
         ReleaseDC(window(), dc);
         DeleteObject(font);
-        return extent.cx <= twipsToPixels(spec.box.width) &&
-               metrics.tmAscent <= twipsToPixels(spec.box.height);
+        return extent.cx <= twipsToPixels(entry.box.width) &&
+               metrics.tmAscent <= twipsToPixels(entry.box.height);
     };
     EXPECT_TRUE(fits(points));
     EXPECT_FALSE(fits(points + 1));
@@ -422,14 +422,15 @@ TEST_F(Form1WindowTest, WideNumbersShrinkToFit) {
 TEST_F(Form1WindowTest, DpiChangeRescalesBoxesAndFonts) {
     RECT suggested{0, 0, 1200, 700};
     SendMessageW(window(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
-    const ControlSpec& spec = controlSpec(ControlId::Label4);
+    const ControlSpec& entry = controlSpec(ControlId::Label4);
     RECT box;
-    GetWindowRect(control(spec.id), &box);
+    GetWindowRect(control(entry.id), &box);
     MapWindowPoints(nullptr, window(), reinterpret_cast<POINT*>(&box), 2);
-    EXPECT_EQ(twipsToPixels(spec.box.left, 144), box.left);
-    EXPECT_EQ(twipsToPixels(spec.box.width, 144), box.right - box.left);
+    EXPECT_EQ(twipsToPixels(entry.box.left, 144), box.left);
+    EXPECT_EQ(twipsToPixels(entry.box.width, 144), box.right - box.left);
     LOGFONTW font{};
-    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control(spec.id), WM_GETFONT, 0, 0)), sizeof font, &font);
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control(entry.id), WM_GETFONT, 0, 0)), sizeof font,
+               &font);
     EXPECT_EQ(-MulDiv(12, 144, 72), font.lfHeight);
 }
 
