@@ -54,13 +54,20 @@ void Form1::Form_Load() {
 void Form1::Command1_Click() {
     if (!ask(importQuestion))
         return;
-    const ClipboardText clipboard = m_host.readClipboard();
+    // The clipboard is let go before any notice: on Windows it stays open, and closed to
+    // every other program, for as long as its text is held.
+    ClipboardText clipboard = m_host.readClipboard();
     if (!isImportable(clipboard, platformLineEnds())) {
+        clipboard = {};
         m_host.notify(importFailure);
         return;
     }
     lockWindow();
-    if (runOperation([&] { importClipboard(m_state, clipboard, platformLineEnds(), *this); })) {
+    const bool imported = runOperation([&] {
+        const ClipboardText text = std::move(clipboard);
+        importClipboard(m_state, text, platformLineEnds(), *this);
+    });
+    if (imported) {
         setTitle(importDone);
         m_host.notify(importDone);
     }

@@ -77,11 +77,15 @@ public:
             throw std::bad_alloc();
         return m_texts[index(id)];
     }
+    // The text's keeper logs "clipboard let go" when the last holder drops it.
     ClipboardText readClipboard() override {
         return std::visit(
-            [](const auto& text) {
+            [this](const auto& text) {
                 using Text = std::decay_t<decltype(text)>;
-                auto copy = std::make_shared<const Text>(text);
+                const std::shared_ptr<const Text> copy(new Text(text), [this](const Text* held) {
+                    log.push_back("clipboard let go");
+                    delete held;
+                });
                 return ClipboardText{std::basic_string_view<typename Text::value_type>(*copy), copy};
             },
             clipboard);
