@@ -213,19 +213,21 @@ void importClipboard(TallyState& state, const ClipboardText& clipboard, LineEnds
             const Survey size = survey(text, widen);
             const std::unique_ptr<char[]> buffer(new char[sliceUnits * 3]);
             ImportPass pass(state, view, size.pairs, size.utf8Bytes);
-            for (std::size_t begin = 0; begin < text.size();) {
-                const std::size_t end = sliceEnd(text, begin + sliceUnits);
-                const auto slice = text.substr(begin, end - begin);
-                begin = end;
-                // Valid UTF-8 taken as it stands goes to the import without a copy.
-                if constexpr (std::is_same_v<decltype(slice), const std::string_view>) {
-                    if (!widen && isValidUtf8(slice)) {
-                        pass.append(slice);
-                        continue;
-                    }
+            // A slice of valid UTF-8 taken as it stands goes to the import without a copy.
+            const auto utf8 = [&](auto slice) -> std::string_view {
+                if constexpr (std::is_same_v<decltype(slice), std::string_view>) {
+                    if (!widen && isValidUtf8(slice))
+                        return slice;
                 }
                 const char* written = encode(slice, widen, buffer.get());
-                pass.append({buffer.get(), static_cast<std::size_t>(written - buffer.get())});
+                return {buffer.get(), static_cast<std::size_t>(written - buffer.get())};
+            };
+            for (std::size_t begin = 0; begin < text.size();) {
+                const std::size_t end = sliceEnd(text, begin + sliceUnits);
+                pass.append(utf8(text.substr(begin, end - begin)));
+                begin = end;
+                if (clipboard.release)
+                    clipboard.release(begin);
             }
             pass.finish();
         },

@@ -3,6 +3,7 @@
 
 #include "form/layout.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,6 +17,9 @@ namespace brisquel {
 struct ClipboardText {
     std::variant<std::string_view, std::u16string_view> text;
     std::shared_ptr<const void> keeper;
+    // Where the host can give memory back early: called with the number of units at the
+    // start of the text that the import has read for the last time. May be empty.
+    std::function<void(std::size_t units)> release = {};
 
     bool empty() const {
         return std::visit([](auto view) { return view.empty(); }, text);

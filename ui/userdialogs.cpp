@@ -11,6 +11,13 @@
 #include <QMimeData>
 #include <QTranslator>
 
+#ifdef Q_OS_LINUX
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
+#include <cstdint>
+
 namespace {
 
 // The tool's messages break lines with CR LF; a plain-text label breaks them at LF and
@@ -55,7 +62,27 @@ brisquel::ClipboardText heldClipboardText(QString text) {
 
 brisquel::ClipboardText heldClipboardText(QByteArray utf8) {
     auto held = std::make_shared<const QByteArray>(std::move(utf8));
-    return {std::string_view(held->constData(), static_cast<std::size_t>(held->size())), held};
+    brisquel::ClipboardText text{std::string_view(held->constData(), static_cast<std::size_t>(held->size())),
+                                 held};
+#ifdef Q_OS_LINUX
+    // A whole sheet's bytes are hundreds of megabytes, as large as the rows imported from
+    // them: the pages the import is done with go back to the system as it goes, so the report
+    // is not held twice at its end. Only where no one else shares the bytes, since those pages
+    // read as zeros afterwards.
+    constexpr qsizetype worthIt = qsizetype{16} << 20;
+    if (held->isDetached() && held->size() >= worthIt) {
+        const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+        const auto start = reinterpret_cast<std::uintptr_t>(held->constData());
+        text.release = [start, page, done = (start + page - 1) / page * page](std::size_t units) mutable {
+            const std::uintptr_t upTo = (start + units) / page * page;
+            if (upTo > done) {
+                madvise(reinterpret_cast<void*>(done), upTo - done, MADV_DONTNEED);
+                done = upTo;
+            }
+        };
+    }
+#endif
+    return text;
 }
 
 // On X11 and Wayland the program that owns the clipboard hands a copied sheet over as UTF-8
