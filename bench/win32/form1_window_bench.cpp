@@ -15,6 +15,7 @@
 #include "engine/state.h"
 #include "engine/tally.h"
 #include "meter_report.h"
+#include "tests/win32/put_clipboard.h"
 
 #include <array>
 #include <chrono>
@@ -46,25 +47,6 @@ LRESULT CALLBACK countTitle(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION && call.hwnd == countedWindow && call.message == WM_SETTEXT)
         ++titleChanges;
     return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-bool putOnClipboard(const std::string& report) {
-    const std::wstring text = brisquel::win32::widen(report);
-    if (!OpenClipboard(nullptr))
-        return false;
-    EmptyClipboard();
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
-    if (!memory) {
-        CloseClipboard();
-        return false;
-    }
-    auto* units = static_cast<wchar_t*>(GlobalLock(memory));
-    std::memcpy(units, text.data(), text.size() * sizeof(wchar_t));
-    units[text.size()] = L'\0';
-    GlobalUnlock(memory);
-    SetClipboardData(CF_UNICODETEXT, memory);
-    CloseClipboard();
-    return true;
 }
 
 // Reads the clipboard's text once, as the window will: the first read after the text was
@@ -162,7 +144,7 @@ int main(int argc, char* argv[]) {
         const std::string report = brisquel::bench::meterReport(rows);
         std::printf("report: %lld rows, %.1f MB as UTF-8, rows ended by CR LF\n",
                     static_cast<long long>(rows), static_cast<double>(report.size()) / 1e6);
-        if (!putOnClipboard(report)) {
+        if (!brisquel::win32::putOnClipboard(brisquel::win32::widen(report))) {
             std::fprintf(stderr, "cannot put the report on the clipboard\n");
             return 1;
         }

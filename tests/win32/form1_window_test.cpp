@@ -1,5 +1,6 @@
 // Form1Window under Wine: the real window and controls, driven with window messages.
 #include "form1_window.h"
+#include "put_clipboard.h"
 #include "scripted_dialogs.h"
 #include "wide_text.h"
 
@@ -48,15 +49,7 @@ void pump(Form1Window& form) {
 }
 
 void setClipboard(std::wstring_view text) {
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    EmptyClipboard();
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
-    auto* units = static_cast<wchar_t*>(GlobalLock(memory));
-    text.copy(units, text.size());
-    units[text.size()] = L'\0';
-    GlobalUnlock(memory);
-    SetClipboardData(CF_UNICODETEXT, memory);
-    CloseClipboard();
+    ASSERT_TRUE(brisquel::win32::putOnClipboard(text));
 }
 
 // A sheet as a Windows spreadsheet copies it: the header row, then `rows` rows that meet

@@ -2,6 +2,8 @@
 // the clipboard as a Windows spreadsheet copies it (rows ended by CR LF), imports and counts
 // it by pressing the buttons and answering the message boxes, then writes the window's
 // frame as "x y width height" for scripts/screenshot-windows.sh to cut the picture out.
+#include "put_clipboard.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -16,20 +18,6 @@ std::wstring utf16(const std::string& utf8) {
     text.resize(static_cast<std::size_t>(MultiByteToWideChar(
         CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), static_cast<int>(text.size()))));
     return text;
-}
-
-bool putOnClipboard(const std::wstring& text) {
-    if (!OpenClipboard(nullptr))
-        return false;
-    EmptyClipboard();
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
-    auto* units = static_cast<wchar_t*>(GlobalLock(memory));
-    text.copy(units, text.size());
-    units[text.size()] = L'\0';
-    GlobalUnlock(memory);
-    SetClipboardData(CF_UNICODETEXT, memory);
-    CloseClipboard();
-    return true;
 }
 
 struct BoxSearch {
@@ -81,7 +69,7 @@ int main(int argc, char** argv) {
             crlf += '\r';
         crlf += c;
     }
-    if (sheet.empty() || !putOnClipboard(utf16(crlf))) {
+    if (sheet.empty() || !brisquel::win32::putOnClipboard(utf16(crlf))) {
         std::fprintf(stderr, "window_shot: cannot put the sample sheet on the clipboard\n");
         return 1;
     }
