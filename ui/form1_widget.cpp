@@ -167,34 +167,25 @@ void Form1Widget::createControls() {
 
 void Form1Widget::connectHandlers() {
     using brisquel::Form1;
-    const auto onClick = [this](ControlId id, void (Form1::*handler)()) {
-        connect(static_cast<QPushButton*>(control(id)), &QPushButton::clicked, this,
-                [this, handler] { (m_form.*handler)(); });
+    // `signal` of the widget that stands for control `id` calls `handler`.
+    const auto on = [this]<typename Widget, typename... Arguments>(
+                        ControlId id, void (Widget::*signal)(Arguments...), void (Form1::*handler)()) {
+        connect(static_cast<Widget*>(control(id)), signal, this, [this, handler] { (m_form.*handler)(); });
     };
-    onClick(ControlId::Command1, &Form1::Command1_Click);
-    onClick(ControlId::Command2, &Form1::Command2_Click);
-    onClick(ControlId::Command3, &Form1::Command3_Click);
-    onClick(ControlId::Command4, &Form1::Command4_Click);
-
-    const auto onLabelClick = [this](ControlId id, void (Form1::*handler)()) {
-        connect(static_cast<CountLabel*>(control(id)), &CountLabel::clicked, this,
-                [this, handler] { (m_form.*handler)(); });
-    };
-    onLabelClick(ControlId::Label3, &Form1::Label3_Click);
-    onLabelClick(ControlId::Label5, &Form1::Label5_Click);
-
-    const auto onDoubleClick = [this](ControlId id, void (Form1::*handler)()) {
-        connect(static_cast<ConditionField*>(control(id)), &ConditionField::doubleClicked, this,
-                [this, handler] { (m_form.*handler)(); });
-    };
-    onDoubleClick(ControlId::Text1, &Form1::Text1_DblClick);
-    onDoubleClick(ControlId::Text2, &Form1::Text2_DblClick);
-    onDoubleClick(ControlId::Text3, &Form1::Text3_DblClick);
-    onDoubleClick(ControlId::Text4, &Form1::Text4_DblClick);
-    onDoubleClick(ControlId::Text5, &Form1::Text5_DblClick);
-    onDoubleClick(ControlId::Text6, &Form1::Text6_DblClick);
-    onDoubleClick(ControlId::Text7, &Form1::Text7_DblClick);
-    onDoubleClick(ControlId::Text8, &Form1::Text8_DblClick);
+    on(ControlId::Command1, &QPushButton::clicked, &Form1::Command1_Click);
+    on(ControlId::Command2, &QPushButton::clicked, &Form1::Command2_Click);
+    on(ControlId::Command3, &QPushButton::clicked, &Form1::Command3_Click);
+    on(ControlId::Command4, &QPushButton::clicked, &Form1::Command4_Click);
+    on(ControlId::Label3, &CountLabel::clicked, &Form1::Label3_Click);
+    on(ControlId::Label5, &CountLabel::clicked, &Form1::Label5_Click);
+    on(ControlId::Text1, &ConditionField::doubleClicked, &Form1::Text1_DblClick);
+    on(ControlId::Text2, &ConditionField::doubleClicked, &Form1::Text2_DblClick);
+    on(ControlId::Text3, &ConditionField::doubleClicked, &Form1::Text3_DblClick);
+    on(ControlId::Text4, &ConditionField::doubleClicked, &Form1::Text4_DblClick);
+    on(ControlId::Text5, &ConditionField::doubleClicked, &Form1::Text5_DblClick);
+    on(ControlId::Text6, &ConditionField::doubleClicked, &Form1::Text6_DblClick);
+    on(ControlId::Text7, &ConditionField::doubleClicked, &Form1::Text7_DblClick);
+    on(ControlId::Text8, &ConditionField::doubleClicked, &Form1::Text8_DblClick);
 }
 
 void Form1Widget::paintEvent(QPaintEvent*) {
