@@ -58,21 +58,11 @@ ImportPass::ImportPass(TallyState& state, TallyView& view, std::int64_t lastInde
 }
 
 void ImportPass::append(std::string_view slice) {
-    try {
-        feed(slice, false);
-    } catch (const std::bad_alloc&) {
-        takeBack();
-        throw;
-    }
+    feed(slice, false);
 }
 
 void ImportPass::finish(std::string_view lastSlice) {
-    try {
-        feed(lastSlice, true);
-    } catch (const std::bad_alloc&) {
-        takeBack();
-        throw;
-    }
+    feed(lastSlice, true);
     m_state.releaseSpareRows();
 }
 
@@ -84,7 +74,7 @@ void ImportPass::takeBack() {
     m_view.showText(LabelId::Label5, DecimalText(m_state.alltxti()).view());
 }
 
-void ImportPass::feed(std::string_view slice, bool last) {
+void ImportPass::feed(std::string_view slice, bool last) try {
     // Quotes mean nothing to the tool. Deleting them first can join a CR and a LF that a
     // quote kept apart, and that pair then ends a row like any other. From a slice's first
     // quote on, it is cut a block at a time, each copied without its quotes.
@@ -97,6 +87,9 @@ void ImportPass::feed(std::string_view slice, bool last) {
         from += block.size();
         cut(unquoted(block), last && from == slice.size());
     }
+} catch (const std::bad_alloc&) {
+    takeBack();
+    throw;
 }
 
 std::string_view ImportPass::unquoted(std::string_view block) {
