@@ -49,9 +49,10 @@ void CrLfCounter::add(std::string_view slice) {
         m_afterCr = base[end - 1] == '\r';
 }
 
-ImportPass::ImportPass(TallyState& state, TallyView& view, std::int64_t lastIndex, std::size_t sizeHint)
+ImportPass::ImportPass(TallyState& state, TallyView& view, std::int64_t lastIndex, std::size_t sizeHint,
+                       RowEnd rowEnd)
     : m_state(state), m_view(view), m_header(view.fieldText(FieldId::Text3)), m_headerScan({}, m_header),
-      m_lastIndex(lastIndex), m_start(state.rowsMark()), m_unquoted(unquoteBlock, '\0') {
+      m_lastIndex(lastIndex), m_rowEnd(rowEnd), m_start(state.rowsMark()), m_unquoted(unquoteBlock, '\0') {
     // The text is cut at every CR LF, and a CR LF is added after it first, so alltxt grows by
     // at most the text and one CR LF.
     state.reserveRows(sizeHint + crlf.size());
@@ -106,19 +107,25 @@ std::string_view ImportPass::unquoted(std::string_view block) {
     return {out, size};
 }
 
-// Cuts a piece of the text, quotes deleted, at every CR LF. The row the earlier pieces began
-// is carried until its end comes; only what is new is searched for a CR LF, so a row that
-// spans many slices costs no more than one that does not.
+// Where the next row end of a piece, quotes deleted, begins: its CR LF, or its LF.
+std::size_t ImportPass::findRowEnd(std::string_view piece, std::size_t from) const {
+    return m_rowEnd == RowEnd::CrLf ? findCrLf(piece, from) : piece.find('\n', from);
+}
+
+// Cuts a piece of the text, quotes deleted, at every row end. The row the earlier pieces
+// began is carried until its end comes; only what is new is searched for a row end, so a row
+// that spans many slices costs no more than one that does not.
 void ImportPass::cut(std::string_view piece, bool last) {
+    const std::size_t rowEndSize = m_rowEnd == RowEnd::CrLf ? 2 : 1;
     std::size_t begin = 0;
-    if (!m_carry.empty() && m_carry.back() == '\r' && piece.starts_with('\n')) {
+    if (m_rowEnd == RowEnd::CrLf && !m_carry.empty() && m_carry.back() == '\r' && piece.starts_with('\n')) {
         m_carry.pop_back();
         takeCarriedRow();
         begin = 1;
     }
     bool scanning = false;
     for (;;) {
-        const std::size_t at = findCrLf(piece, begin);
+        const std::size_t at = findRowEnd(piece, begin);
         if (at == npos && !last) {
             appendLarge(m_carry, piece.substr(begin));
             return;
@@ -136,7 +143,7 @@ void ImportPass::cut(std::string_view piece, bool last) {
         }
         if (at == npos)
             return;
-        begin = at + 2;
+        begin = at + rowEndSize;
     }
 }
 

@@ -33,17 +33,28 @@ private:
     bool m_afterCr = false; // the last byte so far, quotes aside, is a CR
 };
 
+// Where the import cuts rows. A sheet copied on Windows ends its rows in CR LF; one copied on
+// Linux ends them in LF alone, and each of those LFs is read as the CR LF it stands for, so
+// the text need not be copied to widen them.
+enum class RowEnd {
+    CrLf,    // a CR LF, once quotes are deleted, ends a row
+    LineFeed // every LF ends a row, as though a CR stood right before it
+};
+
 // The import of one text handed over in slices, so that the window can convert a large
 // clipboard a few megabytes at a time and never hold a second copy of it whole. Gives
-// exactly what importText gives for the whole text: the same rows, label writes and progress
-// reports, in the same order, the progress from the first row on.
+// exactly what importText gives for the whole text (with RowEnd::LineFeed, for the text with
+// every LF widened to CR LF): the same rows, label writes and progress reports, in the same
+// order, the progress from the first row on.
 class ImportPass {
 public:
     // Reads the header text (Text3) and makes room in alltxt for the whole text, so a text
     // too large for the memory left is refused here, before anything changes. `lastIndex` is
-    // the number of CR LF pairs in the whole text once its quotes are deleted (CrLfCounter),
-    // `sizeHint` its size in bytes.
-    ImportPass(TallyState& state, TallyView& view, std::int64_t lastIndex, std::size_t sizeHint);
+    // the number of row ends in the whole text: its CR LF pairs once its quotes are deleted
+    // (CrLfCounter), or its LFs. `sizeHint` is its size in bytes, a CR counted for each LF
+    // with RowEnd::LineFeed.
+    ImportPass(TallyState& state, TallyView& view, std::int64_t lastIndex, std::size_t sizeHint,
+               RowEnd rowEnd = RowEnd::CrLf);
     ImportPass(const ImportPass&) = delete;
     ImportPass& operator=(const ImportPass&) = delete;
 
@@ -61,12 +72,14 @@ private:
     void takeCarriedRow();
     void takeRow(std::string_view text, std::size_t begin, std::size_t end);
     void takeBack();
+    std::size_t findRowEnd(std::string_view piece, std::size_t from) const;
 
     TallyState& m_state;
     TallyView& m_view;
     const std::string m_header;
     ContainsScan m_headerScan; // over the piece being cut, or over the carried row
     const std::int64_t m_lastIndex;
+    const RowEnd m_rowEnd;
     const TallyState::RowsMark m_start; // alltxt as the pass found it
     std::int64_t m_index = 0;
     std::string m_carry;    // the row begun in earlier pieces, quotes deleted

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <initializer_list>
 #include <random>
 #include <string_view>
@@ -137,12 +138,25 @@ private:
 };
 
 // The pairs counted over one series of slices, the text imported over another; the last slice
-// is handed to finish() or appended, and the size given is sometimes too small.
-void importInSlices(TallyState& state, std::string_view text, TallyView& view, Generator& generate) {
-    CrLfCounter counter;
-    for (std::string_view slice : generate.slices(text))
-        counter.add(slice);
-    ImportPass pass(state, view, counter.pairs(), generate.chance(80) ? text.size() : generate.below(8));
+// is handed to finish() or appended, and the size given is sometimes too small. A text whose
+// every LF follows a CR is sometimes imported as Linux copies it, each CR LF an LF alone.
+void importInSlices(TallyState& state, std::string_view copied, TallyView& view, Generator& generate) {
+    std::string text(copied);
+    RowEnd rowEnd = RowEnd::CrLf;
+    std::int64_t rowEnds = 0;
+    if (std::ranges::count(text, '\n') == countCrLf(text) && generate.chance(50)) {
+        for (std::size_t at = text.find("\r\n"); at != npos; at = text.find("\r\n", at))
+            text.erase(at, 1);
+        rowEnd = RowEnd::LineFeed;
+        rowEnds = std::ranges::count(text, '\n');
+    } else {
+        CrLfCounter counter;
+        for (std::string_view slice : generate.slices(text))
+            counter.add(slice);
+        rowEnds = counter.pairs();
+    }
+    const std::size_t size = text.size() + static_cast<std::size_t>(rowEnds);
+    ImportPass pass(state, view, rowEnds, generate.chance(80) ? size : generate.below(8), rowEnd);
     std::vector<std::string_view> slices = generate.slices(text);
     std::string_view last;
     if (!slices.empty() && generate.chance(50)) {
