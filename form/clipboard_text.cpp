@@ -131,6 +131,7 @@ std::size_t sliceEnd(std::string_view text, std::size_t end) {
 struct Survey {
     std::int64_t pairs = 0;
     std::size_t utf8Bytes = 0;
+    bool validUtf8 = false; // UTF-8 found valid throughout, so its slices need no check
 };
 
 // One pass over a hundred million units, in blocks that the compiler runs several units at
@@ -185,15 +186,15 @@ Survey survey(std::u16string_view text, bool widen) {
     return {static_cast<std::int64_t>(pairs), utf8Bytes};
 }
 
-// UTF-8 keeps its size, widening aside.
+// UTF-8 keeps its size, widening aside. Its validity is found in the pass that counts its
+// LFs.
 Survey survey(std::string_view text, bool widen) {
-    if (widen) {
-        const auto lineFeeds = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-        return {static_cast<std::int64_t>(lineFeeds), text.size() + lineFeeds};
-    }
+    const Utf8Survey bytes = surveyUtf8(text);
+    if (widen)
+        return {static_cast<std::int64_t>(bytes.lineFeeds), text.size() + bytes.lineFeeds, bytes.valid};
     CrLfCounter counter;
     counter.add(text);
-    return {counter.pairs(), text.size()};
+    return {counter.pairs(), text.size(), bytes.valid};
 }
 
 } // namespace
@@ -212,14 +213,15 @@ void importClipboard(TallyState& state, const ClipboardText& clipboard, LineEnds
             const bool widen = widens(text, lineEnds);
             const Survey size = survey(text, widen);
             const std::unique_ptr<char[]> buffer(new char[sliceUnits * 3]);
-            ImportPass pass(state, view, size.pairs, size.utf8Bytes);
-            // A slice of valid UTF-8 taken as it stands goes to the import without a copy.
+            // The pass reads each LF of a text to be widened as a CR LF, so the slices keep
+            // their line ends, and a slice of valid UTF-8 goes to the import without a copy.
+            ImportPass pass(state, view, size.pairs, size.utf8Bytes, widen ? RowEnd::LineFeed : RowEnd::CrLf);
             const auto utf8 = [&](auto slice) -> std::string_view {
                 if constexpr (std::is_same_v<decltype(slice), std::string_view>) {
-                    if (!widen && isValidUtf8(slice))
+                    if (size.validUtf8)
                         return slice;
                 }
-                const char* written = encode(slice, widen, buffer.get());
+                const char* written = encode(slice, false, buffer.get());
                 return {buffer.get(), static_cast<std::size_t>(written - buffer.get())};
             };
             for (std::size_t begin = 0; begin < text.size();) {

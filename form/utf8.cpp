@@ -1,6 +1,8 @@
-// Whether bytes are valid UTF-8: sixteen at a time where the processor can, one by one
-// elsewhere.
+// Whether bytes are valid UTF-8, and how many LFs they hold: sixteen at a time where the
+// processor can, one by one elsewhere.
 #include "form/utf8.h"
+
+#include <algorithm>
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define BRISQUEL_UTF8_SSSE3 1
@@ -64,16 +66,26 @@ __attribute__((target("ssse3"))) __m128i load(const std::uint8_t (&table)[16]) {
     return _mm_load_si128(reinterpret_cast<const __m128i*>(table));
 }
 
-__attribute__((target("ssse3"))) bool validSixteenAtATime(const unsigned char* data, std::size_t size) {
+// Checks sixteen bytes at a time and counts their LFs on the way, so that a sheet is read
+// once for both.
+__attribute__((target("ssse3"))) Utf8Survey surveySixteenAtATime(const unsigned char* data,
+                                                                 std::size_t size) {
     const __m128i byte1High = load(firstHigh);
     const __m128i byte1Low = load(firstLow);
     const __m128i byte2High = load(secondHigh);
     const __m128i incompleteMax = load(unfinished);
     const __m128i nibble = _mm_set1_epi8(0x0F);
     const __m128i highBit = _mm_set1_epi8(static_cast<char>(0x80));
-    __m128i previous = _mm_setzero_si128();
-    __m128i error = _mm_setzero_si128();
-    __m128i incomplete = _mm_setzero_si128();
+    const __m128i lineFeed = _mm_set1_epi8('\n');
+    const __m128i zero = _mm_setzero_si128();
+    __m128i previous = zero;
+    __m128i error = zero;
+    __m128i incomplete = zero;
+    // Each byte lane counts the LFs it has seen, up to 255 blocks, then adds them to the
+    // two 64-bit totals.
+    __m128i lineFeedLanes = zero;
+    __m128i lineFeedTotals = zero;
+    unsigned lanesBlocks = 0;
     std::size_t i = 0;
     alignas(16) unsigned char tail[16] = {};
     for (;;) {
@@ -88,10 +100,16 @@ __attribute__((target("ssse3"))) bool validSixteenAtATime(const unsigned char* d
             break;
         }
         i += 16;
+        lineFeedLanes = _mm_sub_epi8(lineFeedLanes, _mm_cmpeq_epi8(input, lineFeed));
+        if (++lanesBlocks == 255) {
+            lineFeedTotals = _mm_add_epi64(lineFeedTotals, _mm_sad_epu8(lineFeedLanes, zero));
+            lineFeedLanes = zero;
+            lanesBlocks = 0;
+        }
         if (_mm_movemask_epi8(input) == 0) { // all ASCII: only an unfinished sequence before it
             error = _mm_or_si128(error, incomplete);
             previous = input;
-            incomplete = _mm_setzero_si128();
+            incomplete = zero;
             continue;
         }
         const __m128i prev1 = shifted<1>(input, previous);
@@ -110,7 +128,11 @@ __attribute__((target("ssse3"))) bool validSixteenAtATime(const unsigned char* d
     }
     // An unfinished sequence at the very end.
     error = _mm_or_si128(error, incomplete);
-    return _mm_movemask_epi8(_mm_cmpeq_epi8(error, _mm_setzero_si128())) == 0xFFFF;
+    lineFeedTotals = _mm_add_epi64(lineFeedTotals, _mm_sad_epu8(lineFeedLanes, zero));
+    alignas(16) std::uint64_t totals[2];
+    _mm_store_si128(reinterpret_cast<__m128i*>(totals), lineFeedTotals);
+    return {_mm_movemask_epi8(_mm_cmpeq_epi8(error, zero)) == 0xFFFF,
+            static_cast<std::size_t>(totals[0] + totals[1])};
 }
 
 #endif
@@ -137,17 +159,22 @@ std::size_t utf8SequenceLength(std::string_view bytes) {
 }
 
 bool isValidUtf8(std::string_view bytes) {
+    return surveyUtf8(bytes).valid;
+}
+
+Utf8Survey surveyUtf8(std::string_view bytes) {
 #ifdef BRISQUEL_UTF8_SSSE3
     if (__builtin_cpu_supports("ssse3"))
-        return validSixteenAtATime(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+        return surveySixteenAtATime(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
 #endif
-    for (std::size_t i = 0; i < bytes.size();) {
+    Utf8Survey survey;
+    survey.lineFeeds = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+    for (std::size_t i = 0; i < bytes.size() && survey.valid;) {
         const std::size_t length = utf8SequenceLength(bytes.substr(i));
-        if (length == 0)
-            return false;
+        survey.valid = length > 0;
         i += length;
     }
-    return true;
+    return survey;
 }
 
 } // namespace brisquel

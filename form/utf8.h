@@ -14,4 +14,13 @@ std::size_t utf8SequenceLength(std::string_view bytes);
 // Whether the bytes are valid UTF-8 from start to end.
 bool isValidUtf8(std::string_view bytes);
 
+// What the import needs to know of a clipboard's bytes before its first row, found in one
+// pass over them.
+struct Utf8Survey {
+    bool valid = true;         // valid UTF-8 from start to end
+    std::size_t lineFeeds = 0; // LF bytes
+};
+
+Utf8Survey surveyUtf8(std::string_view bytes);
+
 } // namespace brisquel
