@@ -189,6 +189,7 @@ void Form1Window::connectHandlers() {
 // ones are deleted, so no control ever holds a deleted font.
 void Form1Window::applyDpi(UINT dpi) {
     m_dpi = dpi;
+    m_countFonts.clear(); // each count label is fitted again below, before it is drawn
     for (const ControlSpec& entry : controlTable) {
         const std::size_t i = static_cast<std::size_t>(entry.id);
         MoveWindow(m_controls[i], scaled(entry.box.left, dpi), scaled(entry.box.top, dpi),
@@ -210,21 +211,29 @@ void Form1Window::fitCount(ControlId count, const std::wstring& text) {
     const ControlSpec& entry = controlSpec(count);
     const int width = scaled(entry.box.width, m_dpi);
     const int height = scaled(entry.box.height, m_dpi);
-    HDC dc = GetDC(m_window);
     FittedFont fitted;
     for (int points = entry.font.pointSize; points >= 1; --points) {
-        fitted = {makeFont({points, entry.font.bold}, m_dpi), points};
-        const HGDIOBJ previous = SelectObject(dc, fitted.font.get());
+        const CountFont& font = countFont({points, entry.font.bold});
+        fitted = {font.font.get(), points};
         SIZE size{};
-        GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
-        TEXTMETRICW metrics{};
-        GetTextMetricsW(dc, &metrics);
-        SelectObject(dc, previous);
-        if (size.cx <= width && metrics.tmAscent <= height)
+        GetTextExtentPoint32W(font.measuring.get(), text.c_str(), static_cast<int>(text.size()), &size);
+        if (size.cx <= width && font.ascent <= height)
             break;
     }
-    ReleaseDC(m_window, dc);
-    m_fitted[static_cast<std::size_t>(count)] = std::move(fitted);
+    m_fitted[static_cast<std::size_t>(count)] = fitted;
+}
+
+const Form1Window::CountFont& Form1Window::countFont(FontSpec spec) {
+    CountFont& font = m_countFonts[{spec.pointSize, spec.bold}];
+    if (!font.font) {
+        font.font = makeFont(spec, m_dpi);
+        font.measuring.reset(CreateCompatibleDC(nullptr));
+        SelectObject(font.measuring.get(), font.font.get());
+        TEXTMETRICW metrics{};
+        GetTextMetricsW(font.measuring.get(), &metrics);
+        font.ascent = metrics.tmAscent;
+    }
+    return font;
 }
 
 LRESULT CALLBACK Form1Window::windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -362,7 +371,7 @@ void Form1Window::drawCount(const DRAWITEMSTRUCT& item) {
     FillRect(item.hDC, &box, GetSysColorBrush(COLOR_BTNFACE));
     SetBkMode(item.hDC, TRANSPARENT);
     SetTextColor(item.hDC, textColour(controlTable[row]));
-    const HGDIOBJ previous = SelectObject(item.hDC, m_fitted[row].font.get());
+    const HGDIOBJ previous = SelectObject(item.hDC, m_fitted[row].font);
     DrawTextW(item.hDC, text.c_str(), static_cast<int>(text.size()), &box,
               DT_LEFT | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
     SelectObject(item.hDC, previous);
