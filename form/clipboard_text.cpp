@@ -15,10 +15,6 @@ namespace brisquel {
 
 namespace {
 
-constexpr bool isSurrogate(char32_t c) {
-    return c >= 0xD800 && c <= 0xDFFF;
-}
-
 template <typename Char> bool containsCrLf(std::basic_string_view<Char> text) {
     for (std::size_t cr = text.find(Char('\r')); cr != text.npos; cr = text.find(Char('\r'), cr + 1)) {
         if (cr + 1 < text.size() && text[cr + 1] == Char('\n'))
@@ -31,40 +27,9 @@ template <typename Char> bool widens(std::basic_string_view<Char> text, LineEnds
     return lineEnds == LineEnds::WidenLineFeeds && text.find(Char('\n')) != text.npos && !containsCrLf(text);
 }
 
-// Writes UTF-16 as UTF-8 to `out`, which has room for three bytes per unit, and returns the
-// end of what was written; with `widen`, every LF is written as CR LF. A whole sheet is a
-// hundred million units that switch between Chinese and ASCII every few characters, so
-// each unit is written as three byte stores chosen without branches and the output moves
-// on by the unit's length; only surrogates take a branch.
+// `out` has room for three bytes per unit and utf16EncodeSlack more.
 char* encode(std::u16string_view text, bool widen, char* out) {
-    const char16_t* unit = text.data();
-    const char16_t* const end = unit + text.size();
-    while (unit < end) {
-        const char32_t c = *unit++;
-        if (isSurrogate(c)) {
-            if (c >= 0xDC00 || unit == end || *unit < 0xDC00 || *unit > 0xDFFF) {
-                *out++ = '?'; // half a pair
-                continue;
-            }
-            const char32_t code = 0x10000 + ((c - 0xD800) << 10) + (*unit++ - 0xDC00);
-            *out++ = static_cast<char>(0xF0 | code >> 18);
-            *out++ = static_cast<char>(0x80 | (code >> 12 & 0x3F));
-            *out++ = static_cast<char>(0x80 | (code >> 6 & 0x3F));
-            *out++ = static_cast<char>(0x80 | (code & 0x3F));
-            continue;
-        }
-        const bool one = c < 0x80;
-        const bool two = c < 0x800;
-        const bool lineFeed = widen && c == u'\n';
-        const char32_t b0 = one ? c : two ? (0xC0 | c >> 6) : (0xE0 | c >> 12);
-        const char32_t b1 = two ? (0x80 | (c & 0x3F)) : (0x80 | (c >> 6 & 0x3F));
-        const char32_t b2 = 0x80 | (c & 0x3F);
-        out[0] = static_cast<char>(lineFeed ? '\r' : b0);
-        out[1] = static_cast<char>(lineFeed ? '\n' : b1);
-        out[2] = static_cast<char>(b2);
-        out += lineFeed ? 2 : one ? 1 : two ? 2 : 3;
-    }
-    return out;
+    return encodeUtf16(text, widen, out);
 }
 
 // Copies valid UTF-8 to `out`, which has room for twice its size, and returns the end of
@@ -212,7 +177,7 @@ void importClipboard(TallyState& state, const ClipboardText& clipboard, LineEnds
         [&](auto text) {
             const bool widen = widens(text, lineEnds);
             const Survey size = survey(text, widen);
-            const std::unique_ptr<char[]> buffer(new char[sliceUnits * 3]);
+            const std::unique_ptr<char[]> buffer(new char[sliceUnits * 3 + utf16EncodeSlack]);
             // The pass reads each LF of a text to be widened as a CR LF, so the slices keep
             // their line ends, and a slice of valid UTF-8 goes to the import without a copy.
             ImportPass pass(state, view, size.pairs, size.utf8Bytes, widen ? RowEnd::LineFeed : RowEnd::CrLf);
@@ -241,7 +206,7 @@ std::string reportText(const ClipboardText& clipboard, LineEnds lineEnds) {
         [&](auto text) {
             // Room for the longest encoding; the pages beyond what is written are never
             // touched, so they cost address space, not memory.
-            const std::size_t room = text.size() * 3;
+            const std::size_t room = text.size() * 3 + utf16EncodeSlack;
             const std::unique_ptr<char[]> buffer(new char[room]);
             adviseHugePages(buffer.get(), room);
             char* end = encode(text, widens(text, lineEnds), buffer.get());

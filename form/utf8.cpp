@@ -3,6 +3,8 @@
 #include "form/utf8.h"
 
 #include <algorithm>
+#include <array>
+#include <cstdint>
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
 #define BRISQUEL_UTF8_SSSE3 1
@@ -137,6 +139,107 @@ __attribute__((target("ssse3"))) Utf8Survey surveySixteenAtATime(const unsigned 
 
 #endif
 
+// One unit, or a surrogate pair, as UTF-8. A sheet switches between Chinese and ASCII every
+// few characters, so a unit is written as three byte stores chosen without branches and the
+// output moves on by its length; only surrogates take a branch.
+char* encodeUnit(const char16_t*& unit, const char16_t* end, bool widen, char* out) {
+    const char32_t c = *unit++;
+    if (c >= 0xD800 && c <= 0xDFFF) {
+        if (c >= 0xDC00 || unit == end || *unit < 0xDC00 || *unit > 0xDFFF) {
+            *out = '?'; // half a pair
+            return out + 1;
+        }
+        const char32_t code = 0x10000 + ((c - 0xD800) << 10) + (*unit++ - 0xDC00);
+        out[0] = static_cast<char>(0xF0 | code >> 18);
+        out[1] = static_cast<char>(0x80 | (code >> 12 & 0x3F));
+        out[2] = static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        out[3] = static_cast<char>(0x80 | (code & 0x3F));
+        return out + 4;
+    }
+    const bool one = c < 0x80;
+    const bool two = c < 0x800;
+    const bool lineFeed = widen && c == u'\n';
+    const char32_t b0 = one ? c : two ? (0xC0 | c >> 6) : (0xE0 | c >> 12);
+    const char32_t b1 = two ? (0x80 | (c & 0x3F)) : (0x80 | (c >> 6 & 0x3F));
+    const char32_t b2 = 0x80 | (c & 0x3F);
+    out[0] = static_cast<char>(lineFeed ? '\r' : b0);
+    out[1] = static_cast<char>(lineFeed ? '\n' : b1);
+    out[2] = static_cast<char>(b2);
+    return out + (lineFeed ? 2 : one ? 1 : two ? 2 : 3);
+}
+
+#ifdef BRISQUEL_UTF8_SSSE3
+// Four units of one or three bytes each, their bytes one unit to a 32-bit lane (lead,
+// middle, last): which bytes to keep, in order, for each choice of ASCII units among the
+// four (bit k for unit k), and how many they are.
+struct Compaction {
+    alignas(16) std::uint8_t shuffle[16];
+    std::uint8_t length;
+};
+
+constexpr std::array<Compaction, 16> makeCompactions() {
+    std::array<Compaction, 16> compactions{};
+    for (unsigned ascii = 0; ascii < 16; ++ascii) {
+        Compaction& compaction = compactions[ascii];
+        std::uint8_t length = 0;
+        for (std::uint8_t k = 0; k < 4; ++k) {
+            for (std::uint8_t byte = 0; byte < (ascii >> k & 1 ? 1 : 3); ++byte)
+                compaction.shuffle[length++] = static_cast<std::uint8_t>(4 * k + byte);
+        }
+        compaction.length = length;
+        for (std::uint8_t rest = length; rest < 16; ++rest)
+            compaction.shuffle[rest] = 0x80; // a zero byte, written past the end and overwritten
+    }
+    return compactions;
+}
+
+constexpr std::array<Compaction, 16> compactions = makeCompactions();
+
+// Four units, one to a 32-bit lane, none of two bytes or a surrogate; writes sixteen bytes.
+__attribute__((target("ssse3"))) char* encodeFour(__m128i units, unsigned ascii, char* out) {
+    const __m128i sixBits = _mm_set1_epi32(0x3F);
+    const __m128i continuation = _mm_set1_epi32(0x80);
+    const __m128i lead = _mm_or_si128(_mm_srli_epi32(units, 12), _mm_set1_epi32(0xE0));
+    const __m128i middle = _mm_or_si128(_mm_and_si128(_mm_srli_epi32(units, 6), sixBits), continuation);
+    const __m128i last = _mm_or_si128(_mm_and_si128(units, sixBits), continuation);
+    const __m128i three =
+        _mm_or_si128(lead, _mm_or_si128(_mm_slli_epi32(middle, 8), _mm_slli_epi32(last, 16)));
+    const __m128i isAscii =
+        _mm_cmpeq_epi32(_mm_and_si128(units, _mm_set1_epi32(0xFF80)), _mm_setzero_si128());
+    const __m128i bytes = _mm_or_si128(_mm_and_si128(isAscii, units), _mm_andnot_si128(isAscii, three));
+    const Compaction& compaction = compactions[ascii];
+    const __m128i shuffle = _mm_load_si128(reinterpret_cast<const __m128i*>(compaction.shuffle));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_shuffle_epi8(bytes, shuffle));
+    return out + compaction.length;
+}
+
+// Eight units at a time while eight are left. A sheet's units are ASCII or Chinese, of one
+// byte or three; eight that hold a unit of two bytes or a surrogate go one by one.
+__attribute__((target("ssse3"))) char* encodeEightAtATime(const char16_t*& unit, const char16_t* end,
+                                                          char* out) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i highFive = _mm_set1_epi16(static_cast<short>(0xF800));
+    while (end - unit >= 8) {
+        const __m128i units = _mm_loadu_si128(reinterpret_cast<const __m128i*>(unit));
+        const __m128i ascii =
+            _mm_cmpeq_epi16(_mm_and_si128(units, _mm_set1_epi16(static_cast<short>(0xFF80))), zero);
+        const __m128i belowTwoBytes = _mm_cmpeq_epi16(_mm_and_si128(units, highFive), zero);
+        const __m128i surrogates =
+            _mm_cmpeq_epi16(_mm_and_si128(units, highFive), _mm_set1_epi16(static_cast<short>(0xD800)));
+        if (_mm_movemask_epi8(_mm_or_si128(_mm_andnot_si128(ascii, belowTwoBytes), surrogates)) != 0) {
+            for (const char16_t* const eighth = unit + 8; unit < eighth;)
+                out = encodeUnit(unit, end, false, out);
+            continue;
+        }
+        const auto asciiBits = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(ascii, zero)));
+        out = encodeFour(_mm_unpacklo_epi16(units, zero), asciiBits & 0xF, out);
+        out = encodeFour(_mm_unpackhi_epi16(units, zero), asciiBits >> 4, out);
+        unit += 8;
+    }
+    return out;
+}
+#endif
+
 } // namespace
 
 std::size_t utf8SequenceLength(std::string_view bytes) {
@@ -160,6 +263,18 @@ std::size_t utf8SequenceLength(std::string_view bytes) {
 
 bool isValidUtf8(std::string_view bytes) {
     return surveyUtf8(bytes).valid;
+}
+
+char* encodeUtf16(std::u16string_view text, bool widen, char* out) {
+    const char16_t* unit = text.data();
+    const char16_t* const end = unit + text.size();
+#ifdef BRISQUEL_UTF8_SSSE3
+    if (!widen && __builtin_cpu_supports("ssse3"))
+        out = encodeEightAtATime(unit, end, out);
+#endif
+    while (unit < end)
+        out = encodeUnit(unit, end, widen, out);
+    return out;
 }
 
 Utf8Survey surveyUtf8(std::string_view bytes) {

@@ -1,4 +1,4 @@
-// UTF-8 validity, for the clipboard's bytes.
+// UTF-8 for the clipboard's text: the validity of its bytes, and UTF-16 written as UTF-8.
 #pragma once
 
 #include <cstddef>
@@ -22,5 +22,12 @@ struct Utf8Survey {
 };
 
 Utf8Survey surveyUtf8(std::string_view bytes);
+
+// Writes UTF-16 as UTF-8 to `out`, which has room for three bytes per unit and
+// utf16EncodeSlack bytes more, and returns the end of what was written. Half a surrogate
+// pair becomes "?"; with `widen`, every LF is written as CR LF.
+char* encodeUtf16(std::u16string_view text, bool widen, char* out);
+
+inline constexpr std::size_t utf16EncodeSlack = 16;
 
 } // namespace brisquel

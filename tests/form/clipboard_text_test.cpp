@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <vector>
 
 namespace brisquel {
 namespace {
@@ -164,6 +165,63 @@ TEST(Utf8, LineFeedsAreCountedInTextsOfAnyLength) {
         const Utf8Survey broken = surveyUtf8(lineFeeds + "台\n\xE5");
         EXPECT_FALSE(broken.valid);
         EXPECT_EQ(size + 1, broken.lineFeeds);
+    }
+}
+
+// UTF-16 as UTF-8, read literally off the definitions, one code point at a time.
+std::string literalUtf8(std::u16string_view text, bool widen) {
+    std::string out;
+    const auto put = [&](char32_t bits) { out += static_cast<char>(bits); };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        const bool high = c >= 0xD800 && c <= 0xDBFF;
+        if (high && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            out += '?';
+            continue;
+        }
+        if (widen && c == u'\n') {
+            out += "\r\n";
+        } else if (c < 0x80) {
+            put(c);
+        } else if (c < 0x800) {
+            put(0xC0 | c >> 6);
+            put(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            put(0xE0 | c >> 12);
+            put(0x80 | (c >> 6 & 0x3F));
+            put(0x80 | (c & 0x3F));
+        } else {
+            put(0xF0 | c >> 18);
+            put(0x80 | (c >> 12 & 0x3F));
+            put(0x80 | (c >> 6 & 0x3F));
+            put(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+// The conversion takes eight units at a time where it can: random texts of ASCII, Chinese,
+// two-byte characters, pairs and halves of pairs, at every length around eight, each
+// written into a buffer of exactly the room it is given.
+TEST(Utf8, Utf16IsWrittenAsTheDefinitionsSay) {
+    const std::u16string_view pieces[] = {
+        u"a",      u"\t",     u"\n", u"\r",     u"\x7F", u"台区",         u"\x0800", u"\xD7FF", u"\xE000",
+        u"\xFFFF", u"\x0080", u"é",  u"\x07FF", u"😀",    u"\xDBFF\xDFFF", u"\xD800", u"\xDC00"};
+    std::mt19937 random(11);
+    for (int round = 0; round < 100'000; ++round) {
+        std::u16string text;
+        const int count = static_cast<int>(random() % 40);
+        for (int k = 0; k < count; ++k) {
+            // Mostly ASCII and Chinese, as a sheet is, so that eight units often go together.
+            text += pieces[random() % 4 ? random() % 10 : random() % std::size(pieces)];
+        }
+        for (bool widen : {false, true}) {
+            std::vector<char> room(text.size() * 3 + utf16EncodeSlack);
+            char* end = encodeUtf16(text, widen, room.data());
+            ASSERT_EQ(literalUtf8(text, widen), std::string(room.data(), end)) << widen;
+        }
     }
 }
 
