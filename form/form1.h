@@ -63,7 +63,8 @@ private:
     void unlockWindow(ControlId pressed);
     template <typename Operation> bool runOperation(Operation operation);
     void showPendingNow();
-    void setPendingTexts();
+    void showPending(bool withCounts);
+    void setPendingTexts(bool withCounts);
     void pasteInto(FieldId field);
 
     Form1Host& m_host;
@@ -82,6 +83,7 @@ private:
     std::int64_t m_progressLast = 0;
     bool m_progressChanged = false;
     std::chrono::steady_clock::time_point m_lastShown;
+    std::chrono::steady_clock::time_point m_countsShown;
     bool m_shownYet = false;
 
     bool m_operationRunning = false;
