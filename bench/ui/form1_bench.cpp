@@ -1,18 +1,18 @@
 // form1_bench: drives Form1 offscreen through import, statistics and export of a generated
 // meter report, and compares each phase with the engine's own time for it.
 //
-//   form1_bench [--rows N] [--crlf] [--x11]
+//   form1_bench [--rows N] [--crlf] [--x11] [--repeat N]
 //
 // The report has N rows (default 1,048,576, a full sheet) of about 20 cells and 210 bytes.
 // The clipboard holds it as a Linux spreadsheet copies it, rows ended by LF, or with
 // --crlf as Excel and WPS copy it. It is handed over as UTF-8 bytes, as the X11 clipboard
 // hands them over; with --x11 it really comes from the X11 clipboard, owned by xclip in
-// another process (run on a display, for example under xvfb-run). Prints per phase the window's time, the
-// engine's time, their ratio and how often the title was updated, then the window's peak memory.
-//
-// The engine's times come from a second run of this program (--engine-only) on the same
-// report, so that each side starts from fresh memory and the engine's run does not count
-// towards the window's peak.
+// another process (run on a display, for example under xvfb-run). The window resets, imports,
+// counts and exports N times (default 3); the engine does the same in as many runs of this
+// program of its own (--engine-only), so that each starts from fresh memory and the engine's
+// runs do not count towards the window's peak. Prints per phase each side's best time, their
+// ratio and how often the title was updated in the window's best, then the window's peak
+// memory.
 #include "bench_dialogs.h"
 #include "form1_widget.h"
 
@@ -31,10 +31,13 @@
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -53,9 +56,9 @@ public:
 
 struct Phase {
     const char* name;
-    double windowSeconds = 0;
-    int titles = 0; // progress titles; the closing text is not counted
-    double engineSeconds = 0;
+    double windowSeconds = std::numeric_limits<double>::infinity(); // the best run's
+    int titles = 0; // progress titles in the best run; the closing text is not counted
+    double engineSeconds = std::numeric_limits<double>::infinity();
 };
 
 // The engine alone on the report as the import takes it (rows ended by CR LF): prints
@@ -111,9 +114,12 @@ int main(int argc, char* argv[]) {
     std::string_view lineEnd = "\n";
     bool engineOnly = false;
     bool x11 = false;
+    int repeat = 3;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--rows") == 0 && i + 1 < argc) {
             rows = std::atoi(argv[++i]);
+        } else if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) {
+            repeat = std::max(1, std::atoi(argv[++i]));
         } else if (std::strcmp(argv[i], "--crlf") == 0) {
             lineEnd = "\r\n";
         } else if (std::strcmp(argv[i], "--x11") == 0) {
@@ -121,7 +127,7 @@ int main(int argc, char* argv[]) {
         } else if (std::strcmp(argv[i], "--engine-only") == 0) {
             engineOnly = true;
         } else {
-            std::fprintf(stderr, "usage: form1_bench [--rows N] [--crlf] [--x11]\n");
+            std::fprintf(stderr, "usage: form1_bench [--rows N] [--crlf] [--x11] [--repeat N]\n");
             return 2;
         }
     }
@@ -133,15 +139,21 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QTemporaryDir exportDir;
 
-    // The clipboard's text as UTF-8 bytes, as the X11 clipboard hands it over.
-    QByteArray clipboard;
-    clipboard.reserve(static_cast<qsizetype>(rows) * 230);
-    brisquel::bench::generateMeterReport(rows, lineEnd, [&](std::string_view row) {
-        clipboard.append(row.data(), static_cast<qsizetype>(row.size()));
-    });
+    // The clipboard's text as UTF-8 bytes, as the X11 clipboard hands it over. The import
+    // gives its pages back as it goes, so each run gets a report of its own.
+    const auto report = [&] {
+        QByteArray bytes;
+        bytes.reserve(static_cast<qsizetype>(rows) * 230);
+        brisquel::bench::generateMeterReport(rows, lineEnd, [&](std::string_view row) {
+            bytes.append(row.data(), static_cast<qsizetype>(row.size()));
+        });
+        return bytes;
+    };
+    QByteArray clipboard = report();
     const auto utf8Bytes = static_cast<std::size_t>(clipboard.size());
-    std::printf("report: %d rows, %.1f MB as UTF-8, rows ended by %s\n", rows,
-                static_cast<double>(utf8Bytes) / 1e6, lineEnd == "\n" ? "LF (a Linux copy)" : "CR LF");
+    std::printf("report: %d rows, %.1f MB as UTF-8, rows ended by %s; best of %d runs\n", rows,
+                static_cast<double>(utf8Bytes) / 1e6, lineEnd == "\n" ? "LF (a Linux copy)" : "CR LF",
+                repeat);
 
     std::array<Phase, 3> phases = {Phase{"import"}, Phase{"statistics"}, Phase{"export"}};
     {
@@ -150,10 +162,8 @@ int main(int argc, char* argv[]) {
         if (x11 && !ownClipboardWithXclip(clipboard))
             return 1;
         if (x11)
-            script->systemClipboard = true;
-        else
-            script->utf8Clipboard = std::move(clipboard);
-        clipboard = QByteArray();
+            clipboard = QByteArray(); // xclip has it
+        script->systemClipboard = x11;
         Form1Widget form(std::move(dialogs));
         form.form().setExportFolder(exportDir.path().toStdString());
         form.show();
@@ -162,14 +172,25 @@ int main(int argc, char* argv[]) {
         form.installEventFilter(&counter);
 
         const std::array<const char*, 3> buttons = {"Command1", "Command3", "Command4"};
-        for (std::size_t i = 0; i < phases.size(); ++i) {
-            auto* button = form.findChild<QPushButton*>(QLatin1StringView(buttons[i]));
-            counter.changes = 0;
-            QElapsedTimer clock;
-            clock.start();
-            button->click();
-            phases[i].windowSeconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
-            phases[i].titles = std::max(0, counter.changes - 1); // less the closing text
+        for (int run = 0; run < repeat; ++run) {
+            form.findChild<QPushButton*>(QStringLiteral("Command2"))->click(); // reset
+            if (!x11)
+                script->utf8Clipboard = run == 0 ? std::exchange(clipboard, {}) : report();
+            std::printf("window run %d:", run + 1);
+            for (std::size_t i = 0; i < phases.size(); ++i) {
+                auto* button = form.findChild<QPushButton*>(QLatin1StringView(buttons[i]));
+                counter.changes = 0;
+                QElapsedTimer clock;
+                clock.start();
+                button->click();
+                const double seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+                std::printf(" %.3f s", seconds);
+                if (seconds < phases[i].windowSeconds) {
+                    phases[i].windowSeconds = seconds;
+                    phases[i].titles = std::max(0, counter.changes - 1); // less the closing text
+                }
+            }
+            std::printf("\n");
         }
         std::printf("window:");
         for (const char* name : {"Label5", "Label7", "Label3"})
@@ -178,17 +199,24 @@ int main(int argc, char* argv[]) {
     }
     const double windowPeak = brisquel::bench::peakMegabytes();
 
-    QProcess engine;
-    engine.start(QCoreApplication::applicationFilePath(),
-                 {QStringLiteral("--engine-only"), QStringLiteral("--rows"), QString::number(rows)});
-    engine.waitForFinished(-1);
-    const QStringList engineTimes = QString::fromUtf8(engine.readAllStandardOutput()).split(u' ');
-    if (engine.exitCode() != 0 || engineTimes.size() != 3) {
-        std::fprintf(stderr, "form1_bench: the engine-only run failed\n");
-        return 1;
+    for (int run = 0; run < repeat; ++run) {
+        QProcess engine;
+        engine.start(QCoreApplication::applicationFilePath(),
+                     {QStringLiteral("--engine-only"), QStringLiteral("--rows"), QString::number(rows)});
+        engine.waitForFinished(-1);
+        const QStringList engineTimes = QString::fromUtf8(engine.readAllStandardOutput()).split(u' ');
+        if (engine.exitCode() != 0 || engineTimes.size() != 3) {
+            std::fprintf(stderr, "form1_bench: the engine-only run failed\n");
+            return 1;
+        }
+        std::printf("engine run %d:", run + 1);
+        for (std::size_t i = 0; i < phases.size(); ++i) {
+            const double seconds = engineTimes[static_cast<qsizetype>(i)].toDouble();
+            std::printf(" %.3f s", seconds);
+            phases[i].engineSeconds = std::min(phases[i].engineSeconds, seconds);
+        }
+        std::printf("\n");
     }
-    for (std::size_t i = 0; i < phases.size(); ++i)
-        phases[i].engineSeconds = engineTimes[static_cast<qsizetype>(i)].toDouble();
 
     std::printf("\n%-10s %10s %10s %7s %10s\n", "phase", "window s", "engine s", "ratio", "titles/s");
     for (const Phase& phase : phases) {
