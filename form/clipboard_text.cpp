@@ -94,8 +94,9 @@ std::size_t sliceEnd(std::string_view text, std::size_t end) {
 // conversion leaves them as they are (widening aside), so they are counted in the clipboard's
 // own text.
 struct Survey {
-    std::int64_t pairs = 0;
+    std::int64_t pairs = 0; // the row ends: CR LF pairs, or LFs when widened
     std::size_t utf8Bytes = 0;
+    bool widen = false;     // a text with LF but no CR LF, with line feeds widened
     bool validUtf8 = false; // UTF-8 found valid throughout, so its slices need no check
 };
 
@@ -103,7 +104,7 @@ struct Survey {
 // a time: no branch, and each unit compared with the one before it rather than with a value
 // carried along. Only an LF right after a quote sends the count back to look past the quotes
 // for a CR.
-Survey survey(std::u16string_view text, bool widen) {
+Survey survey(std::u16string_view text, LineEnds lineEnds) {
     const char16_t* const units = text.data();
     const auto extraBytes = [](char16_t c) { // beyond one byte a unit
         return std::uint32_t{c >= 0x80} + std::uint32_t{c >= 0x800} -
@@ -136,6 +137,7 @@ Survey survey(std::u16string_view text, bool widen) {
         quotedLineFeeds += blockQuoted;
         utf8Bytes += blockExtra;
     }
+    const bool widen = lineEnds == LineEnds::WidenLineFeeds && lineFeeds > 0 && pairs == 0;
     if (quotedLineFeeds > 0 && !widen) {
         for (std::size_t lf = text.find(u'\n'); lf != text.npos; lf = text.find(u'\n', lf + 1)) {
             if (lf == 0 || text[lf - 1] != u'"')
@@ -147,26 +149,33 @@ Survey survey(std::u16string_view text, bool widen) {
         }
     }
     if (widen)
-        return {static_cast<std::int64_t>(lineFeeds), utf8Bytes + lineFeeds};
-    return {static_cast<std::int64_t>(pairs), utf8Bytes};
+        return {static_cast<std::int64_t>(lineFeeds), utf8Bytes + lineFeeds, true};
+    return {static_cast<std::int64_t>(pairs), utf8Bytes, false};
 }
 
-// UTF-8 keeps its size, widening aside. Its validity is found in the pass that counts its
-// LFs.
-Survey survey(std::string_view text, bool widen) {
+// UTF-8 keeps its size, widening aside. Its validity and whether it is widened are found in
+// the pass that counts its LFs.
+Survey survey(std::string_view text, LineEnds lineEnds) {
     const Utf8Survey bytes = surveyUtf8(text);
-    if (widen)
-        return {static_cast<std::int64_t>(bytes.lineFeeds), text.size() + bytes.lineFeeds, bytes.valid};
+    if (lineEnds == LineEnds::WidenLineFeeds && bytes.lineFeeds > 0 && !bytes.crLf) {
+        return {static_cast<std::int64_t>(bytes.lineFeeds), text.size() + bytes.lineFeeds, true, bytes.valid};
+    }
     CrLfCounter counter;
     counter.add(text);
-    return {counter.pairs(), text.size(), bytes.valid};
+    return {counter.pairs(), text.size(), false, bytes.valid};
 }
 
 } // namespace
 
+// With line feeds widened, any LF ends a row: it follows a CR already, or it is widened.
 bool isImportable(const ClipboardText& clipboard, LineEnds lineEnds) {
     return std::visit(
-        [&](auto text) { return !text.empty() && (widens(text, lineEnds) || containsCrLf(text)); },
+        [&](auto text) {
+            using Char = typename decltype(text)::value_type;
+            if (lineEnds == LineEnds::WidenLineFeeds)
+                return text.find(Char('\n')) != text.npos;
+            return containsCrLf(text);
+        },
         clipboard.text);
 }
 
@@ -175,12 +184,12 @@ void importClipboard(TallyState& state, const ClipboardText& clipboard, LineEnds
     sliceUnits = std::max<std::size_t>(sliceUnits, 4); // room to step back over a cut character
     std::visit(
         [&](auto text) {
-            const bool widen = widens(text, lineEnds);
-            const Survey size = survey(text, widen);
+            const Survey size = survey(text, lineEnds);
             const std::unique_ptr<char[]> buffer(new char[sliceUnits * 3 + utf16EncodeSlack]);
             // The pass reads each LF of a text to be widened as a CR LF, so the slices keep
             // their line ends, and a slice of valid UTF-8 goes to the import without a copy.
-            ImportPass pass(state, view, size.pairs, size.utf8Bytes, widen ? RowEnd::LineFeed : RowEnd::CrLf);
+            ImportPass pass(state, view, size.pairs, size.utf8Bytes,
+                            size.widen ? RowEnd::LineFeed : RowEnd::CrLf);
             const auto utf8 = [&](auto slice) -> std::string_view {
                 if constexpr (std::is_same_v<decltype(slice), std::string_view>) {
                     if (size.validUtf8)

@@ -68,8 +68,8 @@ __attribute__((target("ssse3"))) __m128i load(const std::uint8_t (&table)[16]) {
     return _mm_load_si128(reinterpret_cast<const __m128i*>(table));
 }
 
-// Checks sixteen bytes at a time and counts their LFs on the way, so that a sheet is read
-// once for both.
+// Checks sixteen bytes at a time, and counts their LFs and looks for a CR LF on the way, so
+// that a sheet is read once for all three.
 __attribute__((target("ssse3"))) Utf8Survey surveySixteenAtATime(const unsigned char* data,
                                                                  std::size_t size) {
     const __m128i byte1High = load(firstHigh);
@@ -79,10 +79,12 @@ __attribute__((target("ssse3"))) Utf8Survey surveySixteenAtATime(const unsigned 
     const __m128i nibble = _mm_set1_epi8(0x0F);
     const __m128i highBit = _mm_set1_epi8(static_cast<char>(0x80));
     const __m128i lineFeed = _mm_set1_epi8('\n');
+    const __m128i carriageReturn = _mm_set1_epi8('\r');
     const __m128i zero = _mm_setzero_si128();
     __m128i previous = zero;
     __m128i error = zero;
     __m128i incomplete = zero;
+    __m128i crLf = zero;
     // Each byte lane counts the LFs it has seen, up to 255 blocks, then adds them to the
     // two 64-bit totals.
     __m128i lineFeedLanes = zero;
@@ -102,7 +104,10 @@ __attribute__((target("ssse3"))) Utf8Survey surveySixteenAtATime(const unsigned 
             break;
         }
         i += 16;
-        lineFeedLanes = _mm_sub_epi8(lineFeedLanes, _mm_cmpeq_epi8(input, lineFeed));
+        const __m128i prev1 = shifted<1>(input, previous);
+        const __m128i lineFeeds = _mm_cmpeq_epi8(input, lineFeed);
+        crLf = _mm_or_si128(crLf, _mm_and_si128(lineFeeds, _mm_cmpeq_epi8(prev1, carriageReturn)));
+        lineFeedLanes = _mm_sub_epi8(lineFeedLanes, lineFeeds);
         if (++lanesBlocks == 255) {
             lineFeedTotals = _mm_add_epi64(lineFeedTotals, _mm_sad_epu8(lineFeedLanes, zero));
             lineFeedLanes = zero;
@@ -114,7 +119,6 @@ __attribute__((target("ssse3"))) Utf8Survey surveySixteenAtATime(const unsigned 
             incomplete = zero;
             continue;
         }
-        const __m128i prev1 = shifted<1>(input, previous);
         const __m128i b1h = _mm_shuffle_epi8(byte1High, _mm_and_si128(_mm_srli_epi16(prev1, 4), nibble));
         const __m128i b1l = _mm_shuffle_epi8(byte1Low, _mm_and_si128(prev1, nibble));
         const __m128i b2h = _mm_shuffle_epi8(byte2High, _mm_and_si128(_mm_srli_epi16(input, 4), nibble));
@@ -134,7 +138,7 @@ __attribute__((target("ssse3"))) Utf8Survey surveySixteenAtATime(const unsigned 
     alignas(16) std::uint64_t totals[2];
     _mm_store_si128(reinterpret_cast<__m128i*>(totals), lineFeedTotals);
     return {_mm_movemask_epi8(_mm_cmpeq_epi8(error, zero)) == 0xFFFF,
-            static_cast<std::size_t>(totals[0] + totals[1])};
+            static_cast<std::size_t>(totals[0] + totals[1]), _mm_movemask_epi8(crLf) != 0};
 }
 
 #endif
@@ -284,6 +288,7 @@ Utf8Survey surveyUtf8(std::string_view bytes) {
 #endif
     Utf8Survey survey;
     survey.lineFeeds = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+    survey.crLf = bytes.find("\r\n") != bytes.npos;
     for (std::size_t i = 0; i < bytes.size() && survey.valid;) {
         const std::size_t length = utf8SequenceLength(bytes.substr(i));
         survey.valid = length > 0;

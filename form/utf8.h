@@ -19,6 +19,7 @@ bool isValidUtf8(std::string_view bytes);
 struct Utf8Survey {
     bool valid = true;         // valid UTF-8 from start to end
     std::size_t lineFeeds = 0; // LF bytes
+    bool crLf = false;         // a CR right before an LF somewhere
 };
 
 Utf8Survey surveyUtf8(std::string_view bytes);

@@ -127,11 +127,11 @@ bool wellFormed(std::string_view text) {
     return true;
 }
 
-// The check that lets a valid sheet through without a look at each byte, against the table,
-// on random texts of characters at the edges of each form and broken ones, at every length
-// around the sixteen bytes it takes at a time.
-TEST(Utf8, ValidityAgreesWithTheTableOfWellFormedSequences) {
-    const std::string_view pieces[] = {"a", "\n", "台", "😀", "\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80",
+// The survey that lets a valid sheet through without a look at each byte, against the table
+// and a plain count of LFs and search for CR LF, on random texts of characters at the edges
+// of each form and broken ones, at every length around the sixteen bytes it takes at a time.
+TEST(Utf8, SurveyAgreesWithTheTableOfWellFormedSequencesAndAPlainCount) {
+    const std::string_view pieces[] = {"a", "\n", "\r", "台", "😀", "\xC2\x80", "\xDF\xBF", "\xE0\xA0\x80",
                                        "\xED\x9F\xBF", "\xEE\x80\x80", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF",
                                        // not well formed
                                        "\x80", "\xC0\xAF", "\xC1\xBF", "\xE0\x9F\xBF", "\xED\xA0\x80",
@@ -144,13 +144,15 @@ TEST(Utf8, ValidityAgreesWithTheTableOfWellFormedSequences) {
         const int count = static_cast<int>(random() % 24);
         for (int k = 0; k < count; ++k) {
             // Mostly well-formed pieces, so that a broken one can hide deep in a long text.
-            const std::size_t piece = random() % 8 ? random() % 11 : random() % std::size(pieces);
+            const std::size_t piece = random() % 8 ? random() % 12 : random() % std::size(pieces);
             text += pieces[piece];
         }
         const bool expected = wellFormed(text);
         invalid += !expected;
         ASSERT_EQ(expected, isValidUtf8(text)) << testing::PrintToString(text);
-        ASSERT_EQ(std::ranges::count(text, '\n'), surveyUtf8(text).lineFeeds) << testing::PrintToString(text);
+        const Utf8Survey survey = surveyUtf8(text);
+        ASSERT_EQ(std::ranges::count(text, '\n'), survey.lineFeeds) << testing::PrintToString(text);
+        ASSERT_EQ(text.find("\r\n") != text.npos, survey.crLf) << testing::PrintToString(text);
     }
     EXPECT_GT(invalid, 10'000);
 }
