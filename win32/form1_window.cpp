@@ -223,10 +223,10 @@ void Form1Window::fitCount(ControlId count, const std::wstring& text) {
     m_fitted[static_cast<std::size_t>(count)] = fitted;
 }
 
-const Form1Window::CountFont& Form1Window::countFont(FontSpec spec) {
-    CountFont& font = m_countFonts[{spec.pointSize, spec.bold}];
+const Form1Window::CountFont& Form1Window::countFont(FontSpec wanted) {
+    CountFont& font = m_countFonts[{wanted.pointSize, wanted.bold}];
     if (!font.font) {
-        font.font = makeFont(spec, m_dpi);
+        font.font = makeFont(wanted, m_dpi);
         font.measuring.reset(CreateCompatibleDC(nullptr));
         SelectObject(font.measuring.get(), font.font.get());
         TEXTMETRICW metrics{};

@@ -71,7 +71,7 @@ private:
     void connectHandlers();
     void applyDpi(UINT dpi);
     void fitCount(ControlId count, const std::wstring& text);
-    const CountFont& countFont(FontSpec font);
+    const CountFont& countFont(FontSpec wanted);
     void paint();
     void drawCount(const DRAWITEMSTRUCT& item);
     void onCommand(WORD id, WORD code);
