@@ -88,11 +88,11 @@ std::size_t sliceEnd(std::string_view text, std::size_t end) {
     return end;
 }
 
-// What the import needs to know before its first row: the number of CR LF pairs of the
-// converted text once its quotes are deleted, and about how many bytes it takes as UTF-8.
-// CR, LF and the quote are single units in UTF-16 and single bytes in UTF-8, and the
-// conversion leaves them as they are (widening aside), so they are counted in the clipboard's
-// own text.
+// What the import needs to know before its first row: whether its line feeds are widened,
+// the number of row ends of the converted text once its quotes are deleted, and about how
+// many bytes it takes as UTF-8. CR, LF and the quote are single units in UTF-16 and single
+// bytes in UTF-8, and the conversion leaves them as they are, so they are counted in the
+// clipboard's own text.
 struct Survey {
     std::int64_t pairs = 0; // the row ends: CR LF pairs, or LFs when widened
     std::size_t utf8Bytes = 0;

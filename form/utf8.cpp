@@ -1,5 +1,6 @@
-// Whether bytes are valid UTF-8, and how many LFs they hold: sixteen at a time where the
-// processor can, one by one elsewhere.
+// UTF-8 for the clipboard's text: bytes checked, and their LFs counted, sixteen at a time,
+// and UTF-16 written as UTF-8 eight units at a time, where the processor can; one by one
+// elsewhere.
 #include "form/utf8.h"
 
 #include <algorithm>
