@@ -1,4 +1,6 @@
-// Tests of the string routines the engine's passes share.
+// Tests of the string routines the engine's passes share: the contains scan with its empty
+// cases, and the search for needles of every length. Rows and cells are held by the import's
+// and the statistics' examples and by the differential test.
 #include "engine/text.h"
 
 #include <gtest/gtest.h>
@@ -9,58 +11,6 @@
 
 namespace brisquel {
 namespace {
-
-std::vector<std::string> pieces(std::string_view text) {
-    std::vector<std::string> result;
-    RowCursor rows(text);
-    std::size_t begin = 0;
-    std::size_t end = 0;
-    while (rows.next(begin, end))
-        result.emplace_back(text.substr(begin, end - begin));
-    return result;
-}
-
-TEST(Text, RowsAreCutAtEveryCrLf) {
-    struct Case {
-        const char* name;
-        std::string_view text;
-        std::vector<std::string> expected;
-    };
-    const Case cases[] = {
-        {"empty", "", {""}},
-        {"one pair", "\r\n", {"", ""}},
-        {"two rows", "a\r\nb", {"a", "b"}},
-        {"lone CR and LF", "a\rb\nc", {"a\rb\nc"}},
-        {"CR before pair", "a\r\r\nb", {"a\r", "b"}},
-        {"LF after pair", "a\r\n\nb", {"a", "\nb"}},
-        {"LF CR", "a\n\rb", {"a\n\rb"}},
-        {"pairs in a row", "\r\n\r\n", {"", "", ""}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(c.expected, pieces(c.text));
-        EXPECT_EQ(static_cast<std::int64_t>(c.expected.size()) - 1, countCrLf(c.text));
-    }
-}
-
-TEST(Text, CellAt) {
-    struct Case {
-        const char* name;
-        std::string_view row;
-        std::int64_t index;
-        std::optional<std::string_view> expected;
-    };
-    const Case cases[] = {
-        {"first", "a\tb", 0, "a"},       {"last", "a\tb", 1, "b"},
-        {"past the end", "a\tb", 2, {}}, {"not found yet", "a\tb", -1, {}},
-        {"empty cell", "a\t\tb", 1, ""}, {"empty last cell", "a\t", 1, ""},
-        {"empty row", "", 0, ""},        {"empty row, second cell", "", 1, {}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(c.expected, cellAt(c.row, c.index));
-    }
-}
 
 TEST(Text, ContainsScan) {
     // Ranges of "ab\r\nxab\r\n\r\nb": "ab", "xab", "", "b".
@@ -89,11 +39,12 @@ TEST(Text, ContainsScan) {
 }
 
 // The fast search must agree with the plain one for every needle length: short needles
-// take the 16-position scan and its tail, long ones Knuth-Morris-Pratt.
+// take the 16-position scan and its tail, long ones Knuth-Morris-Pratt, whose table needs
+// needles that repeat their own beginnings, as texts of two letters do.
 TEST(Text, FinderAgreesWithPlainSearch) {
     std::mt19937 random(7);
-    const std::string_view alphabet = "ab\t\r\n台";
     for (int round = 0; round < 3000; ++round) {
+        const std::string_view alphabet = round % 2 == 0 ? "ab\t\r\n台" : "ab";
         std::string haystack;
         const std::size_t size = random() % 200;
         while (haystack.size() < size)
