@@ -23,8 +23,13 @@ template <typename Char> bool containsCrLf(std::basic_string_view<Char> text) {
     return false;
 }
 
+// A text's line feeds are widened when asked and when it has LFs but no CR LF.
+constexpr bool widened(LineEnds lineEnds, bool hasLineFeed, bool hasCrLf) {
+    return lineEnds == LineEnds::WidenLineFeeds && hasLineFeed && !hasCrLf;
+}
+
 template <typename Char> bool widens(std::basic_string_view<Char> text, LineEnds lineEnds) {
-    return lineEnds == LineEnds::WidenLineFeeds && text.find(Char('\n')) != text.npos && !containsCrLf(text);
+    return widened(lineEnds, text.find(Char('\n')) != text.npos, containsCrLf(text));
 }
 
 // `out` has room for three bytes per unit and utf16EncodeSlack more.
@@ -137,7 +142,7 @@ Survey survey(std::u16string_view text, LineEnds lineEnds) {
         quotedLineFeeds += blockQuoted;
         utf8Bytes += blockExtra;
     }
-    const bool widen = lineEnds == LineEnds::WidenLineFeeds && lineFeeds > 0 && pairs == 0;
+    const bool widen = widened(lineEnds, lineFeeds > 0, pairs > 0);
     if (quotedLineFeeds > 0 && !widen) {
         for (std::size_t lf = text.find(u'\n'); lf != text.npos; lf = text.find(u'\n', lf + 1)) {
             if (lf == 0 || text[lf - 1] != u'"')
@@ -157,7 +162,7 @@ Survey survey(std::u16string_view text, LineEnds lineEnds) {
 // the pass that counts its LFs.
 Survey survey(std::string_view text, LineEnds lineEnds) {
     const Utf8Survey bytes = surveyUtf8(text);
-    if (lineEnds == LineEnds::WidenLineFeeds && bytes.lineFeeds > 0 && !bytes.crLf) {
+    if (widened(lineEnds, bytes.lineFeeds > 0, bytes.crLf)) {
         return {static_cast<std::int64_t>(bytes.lineFeeds), text.size() + bytes.lineFeeds, true, bytes.valid};
     }
     CrLfCounter counter;
