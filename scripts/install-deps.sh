@@ -7,6 +7,7 @@ set -euo pipefail
 
 packages=(
     cmake g++ make                       # the build
+    zlib1g-dev                           # the file readers
     libgtest-dev libgmock-dev            # the engine's tests
     qt6-base-dev libgl-dev               # the window and its tests
     qt6-translations-l10n                # Qt's own Chinese texts, for the fields' context menus
@@ -16,7 +17,7 @@ packages=(
 )
 for extra in "$@"; do
     case "$extra" in
-    windows) packages+=(g++-mingw-w64-x86-64-posix googletest wine64 wine locales) ;;
+    windows) packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine64 wine locales) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     *) echo "install-deps.sh: unknown group: $extra" >&2 && exit 2 ;;
     esac

@@ -1,0 +1,34 @@
+// Numbers as a cell shows them: the number formats of a Chinese Excel, as a pure function of
+// the value, the format code and the workbook's date system.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace brisquel::sheets {
+
+// Where a workbook counts its dates from: serial 1 is 1900-01-01 (with the leap day
+// 1900-02-29 that never was), or serial 0 is 1904-01-01.
+enum class DateSystem { From1900, From1904 };
+
+// The code of built-in number format `id` as a Chinese Excel shows it (14 is "yyyy/m/d"),
+// or "" when `id` is no built-in format.
+std::string_view builtinFormatCode(int id);
+
+// One number format code, read once and used for many cells. A code that cannot be read
+// shows its cells as General does.
+class NumberFormat {
+public:
+    explicit NumberFormat(std::string_view code = "General");
+
+    // Appends the text a cell holding `value` shows.
+    void format(double value, DateSystem dates, std::string& out) const;
+    // Appends the text a cell holding the text `text` shows: the code's text section applied
+    // to it (as "@" or "\"编号:\"@"), or the text as it stands.
+    void formatText(std::string_view text, std::string& out) const;
+
+private:
+    // The helper that implements this class gives it its members.
+};
+
+} // namespace brisquel::sheets

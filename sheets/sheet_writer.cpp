@@ -1,0 +1,105 @@
+// Cells to whole-sheet text: rows padded to the sheet's width, empty rows kept between rows
+// that hold values and dropped after the last one.
+#include "sheets/sheet_writer.h"
+
+namespace brisquel::sheets {
+
+namespace {
+
+// Text is handed on in pieces of about this size.
+constexpr std::size_t pieceSize = std::size_t{1} << 20;
+
+} // namespace
+
+SheetWriter::SheetWriter(SheetSink& sink, std::int32_t columns)
+    : m_sink(sink), m_columns(columns), m_writing(columns > 0) {
+    if (m_writing)
+        m_out.reserve(pieceSize + pieceSize / 4);
+}
+
+void SheetWriter::cell(std::int64_t row, std::int32_t column, std::string_view text) {
+    if (row < 1 || row > maxRows || column < 1 || column > maxColumns)
+        throw ReadError(Problem::Damaged, "单元格位置超出工作表范围");
+    if (row < m_row || (row == m_row && column <= m_column))
+        throw ReadError(Problem::Damaged, "单元格顺序错乱");
+    if (row != m_row) {
+        endRow();
+        m_row = row;
+        m_rowColumn = 0;
+    }
+    m_column = column;
+    if (text.empty())
+        return;
+    if (column > m_lastColumn)
+        m_lastColumn = column;
+    if (column > m_columns)
+        m_writing = false; // the sheet is wider than the file said: measuring only, from here
+    if (!m_writing)
+        return;
+    if (m_rowColumn == 0) {
+        // The first value of a row: the rows without values before it come first.
+        const std::size_t emptyRow = static_cast<std::size_t>(m_columns - 1) + 2;
+        for (; m_rowsWritten + 1 < row; ++m_rowsWritten) {
+            m_out.append(emptyRow - 2, '\t').append("\r\n");
+            if (m_out.size() >= pieceSize)
+                flush();
+        }
+        m_out.append(static_cast<std::size_t>(column - 1), '\t');
+    } else {
+        m_out.append(static_cast<std::size_t>(column - m_rowColumn), '\t');
+    }
+    m_out.append(text);
+    m_rowColumn = column;
+}
+
+void SheetWriter::endRow() {
+    if (!m_writing || m_rowColumn == 0)
+        return;
+    m_out.append(static_cast<std::size_t>(m_columns - m_rowColumn), '\t').append("\r\n");
+    m_rowsWritten = m_row;
+    if (m_out.size() >= pieceSize)
+        flush();
+}
+
+void SheetWriter::flush() {
+    m_sink.append(m_out);
+    m_out.clear();
+}
+
+void SheetWriter::finish() {
+    endRow();
+    m_rowColumn = 0;
+    if (m_writing && !m_out.empty())
+        flush();
+}
+
+void writeSheet(SheetSink& sink, SheetSize expected, std::int32_t columns,
+                const std::function<void(SheetWriter&)>& pass) {
+    if (columns > 0) {
+        sink.beginSheet(expected);
+        SheetWriter writer(sink, columns);
+        pass(writer);
+        writer.finish();
+        // A sheet without values gave no text, whatever its width.
+        if (writer.lastColumn() == columns || writer.lastColumn() == 0) {
+            sink.endSheet();
+            return;
+        }
+        columns = writer.lastColumn();
+        sink.restartSheet();
+    } else {
+        SheetWriter measuring(sink, 0);
+        pass(measuring);
+        measuring.finish();
+        columns = measuring.lastColumn();
+        sink.beginSheet(expected);
+    }
+    if (columns > 0) {
+        SheetWriter writer(sink, columns);
+        pass(writer);
+        writer.finish();
+    }
+    sink.endSheet();
+}
+
+} // namespace brisquel::sheets
