@@ -1,5 +1,7 @@
-// Placeholder until the formatter lands: every number as General would show a whole number.
+// Placeholder until the formatter lands: General for whole numbers and plain decimals only.
 #include "sheets/number_format.h"
+
+#include <cstdio>
 
 namespace brisquel::sheets {
 
@@ -10,7 +12,9 @@ std::string_view builtinFormatCode(int) {
 NumberFormat::NumberFormat(std::string_view) {}
 
 void NumberFormat::format(double value, DateSystem, std::string& out) const {
-    out += std::to_string(value);
+    char text[32];
+    std::snprintf(text, sizeof text, "%.10g", value);
+    out += text;
 }
 
 void NumberFormat::formatText(std::string_view text, std::string& out) const {
