@@ -73,8 +73,12 @@ TEST(SheetWriter, AWidthTheFileGotWrongCostsOneMorePassOnly) {
 
 TEST(SheetWriter, CellsOutOfOrderOrOutsideTheSheetAreADamagedFile) {
     const Cells bad[] = {
-        {{2, 1, "a"}, {1, 1, "b"}},        {{1, 2, "a"}, {1, 2, "b"}}, {{1, 3, "a"}, {1, 2, ""}},
-        {{0, 1, "a"}},                     {{1, 0, "a"}},              {{maxRows + 1, 1, "a"}},
+        {{2, 1, "a"}, {1, 1, "b"}},
+        {{1, 2, "a"}, {1, 2, "b"}},
+        {{1, 3, "a"}, {1, 2, ""}},
+        {{0, 1, "a"}},
+        {{1, 0, "a"}},
+        {{maxRows + 1, 1, "a"}},
         {{1, maxColumns + 1, "a"}},
     };
     for (const Cells& cells : bad) {
