@@ -173,45 +173,22 @@ void refuseMarkup(std::string_view text) {
 // UTF-16 as UTF-8; a unit of a surrogate pair without its other half becomes U+FFFD, as does
 // an odd last byte.
 std::string utf16ToUtf8(std::string_view bytes, bool bigEndian) {
-    const auto unitAt = [&](std::size_t i) -> char32_t {
+    std::u16string units(bytes.size() / 2 + bytes.size() % 2, u'\uFFFD');
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
         const auto first = static_cast<unsigned char>(bytes[i]);
         const auto second = static_cast<unsigned char>(bytes[i + 1]);
-        return bigEndian ? char32_t(first << 8 | second) : char32_t(second << 8 | first);
-    };
-    std::string text;
-    text.reserve(bytes.size() / 2 * 3 + 3);
-    const auto put = [&](char32_t c) {
-        if (c < 0x80) {
-            text += static_cast<char>(c);
-        } else if (c < 0x800) {
-            text += static_cast<char>(0xC0 | c >> 6);
-            text += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            text += static_cast<char>(0xE0 | c >> 12);
-            text += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            text += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            text += static_cast<char>(0xF0 | c >> 18);
-            text += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-            text += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            text += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    };
-    std::size_t i = 0;
-    for (; i + 1 < bytes.size(); i += 2) {
-        const char32_t unit = unitAt(i);
-        if (unit < 0xD800 || unit > 0xDFFF) {
-            put(unit);
-        } else if (unit < 0xDC00 && i + 3 < bytes.size() && unitAt(i + 2) >= 0xDC00 &&
-                   unitAt(i + 2) <= 0xDFFF) {
-            put(0x10000 + ((unit - 0xD800) << 10) + (unitAt(i + 2) - 0xDC00));
-            i += 2;
-        } else {
-            put(0xFFFD);
-        }
+        units[i / 2] = static_cast<char16_t>(bigEndian ? first << 8 | second : second << 8 | first);
     }
-    if (i < bytes.size())
-        put(0xFFFD);
+    const auto isLow = [](char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; };
+    for (std::size_t i = 0; i < units.size(); ++i) {
+        const bool high = units[i] >= 0xD800 && units[i] < 0xDC00;
+        if (high && i + 1 < units.size() && isLow(units[i + 1]))
+            ++i;
+        else if (high || isLow(units[i]))
+            units[i] = u'\uFFFD';
+    }
+    std::string text(units.size() * 3 + utf16EncodeSlack, '\0');
+    text.resize(static_cast<std::size_t>(encodeUtf16(units, false, text.data()) - text.data()));
     return text;
 }
 
