@@ -115,6 +115,40 @@ const char* findFirstOf(const char* p, const char* end, char a, char b, char c) 
     return p;
 }
 
+// How many bytes `c` [p, end) holds.
+std::size_t countOf(const char* p, const char* end, char c) {
+    std::size_t count = 0;
+#if defined(__SSE2__)
+    const __m128i vc = _mm_set1_epi8(c);
+    for (; end - p >= 16; p += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        count += static_cast<std::size_t>(
+            __builtin_popcount(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, vc)))));
+    }
+#endif
+    for (; p < end; ++p)
+        count += *p == c ? 1 : 0;
+    return count;
+}
+
+// Every comma in [p, end) becomes a TAB.
+void commasToTabs(char* p, char* end) {
+#if defined(__SSE2__)
+    const __m128i comma = _mm_set1_epi8(',');
+    const __m128i tabMinusComma = _mm_set1_epi8('\t' - ',');
+    for (; end - p >= 16; p += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i commas = _mm_cmpeq_epi8(block, comma);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p),
+                         _mm_add_epi8(block, _mm_and_si128(commas, tabMinusComma)));
+    }
+#endif
+    for (; p < end; ++p) {
+        if (*p == ',')
+            *p = '\t';
+    }
+}
+
 // Past the row end at `p` (CR LF, LF or CR), or `p` itself at the end.
 const char* pastRowEnd(const char* p, const char* end) {
     if (p < end && *p == '\r')
@@ -305,9 +339,7 @@ public:
     void plainRow(std::string_view row) {
         const std::size_t last = row.find_last_not_of(',');
         m_rowColumns =
-            last == row.npos
-                ? 0
-                : std::count(row.begin(), row.begin() + static_cast<std::ptrdiff_t>(last), ',') + 1;
+            last == row.npos ? 0 : static_cast<std::int64_t>(countOf(row.data(), row.data() + last, ',')) + 1;
         endRow();
     }
     void field(std::string_view raw, bool quoted) {
@@ -347,19 +379,19 @@ public:
 
     void plainRow(std::string_view row) {
         // Fields past the sheet's width hold no value: the row is cut before them.
-        std::int64_t fields = 1;
-        std::size_t cut = 0;
-        for (; fields <= m_columns; ++fields) {
-            cut = row.find(',', cut);
-            if (cut == row.npos)
-                break;
-            ++cut;
+        const std::int64_t fields =
+            static_cast<std::int64_t>(countOf(row.data(), row.data() + row.size(), ',')) + 1;
+        std::string_view cells = row;
+        if (fields > m_columns) {
+            std::size_t cut = 0;
+            for (std::int64_t kept = 0; kept < m_columns; ++kept)
+                cut = row.find(',', cut) + 1;
+            cells = row.substr(0, cut - 1);
         }
-        const std::string_view cells = fields > m_columns ? row.substr(0, cut - 1) : row;
         const std::int64_t padding = m_columns - std::min(fields, m_columns);
         char* const first = m_pieces.room(cells.size() * growth + static_cast<std::size_t>(padding) + 2);
         char* out = decode(m_encoding, cells, first);
-        std::replace(first, out, ',', '\t');
+        commasToTabs(first, out);
         out = std::fill_n(out, padding, '\t');
         m_pieces.wrote(std::copy_n("\r\n", 2, out));
         --m_rowsLeft;
