@@ -148,7 +148,10 @@ char* decodeGb18030(std::string_view bytes, char* out) {
         }
         if (tables == nullptr)
             tables = &codeTables();
-        out = decodeOne(*tables, p, end, out);
+        // Chinese text comes in runs of characters.
+        do
+            out = decodeOne(*tables, p, end, out);
+        while (p < end && *p >= 0x80);
     }
     return out;
 }
