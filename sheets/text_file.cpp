@@ -68,12 +68,12 @@ char* decode(Encoding encoding, std::string_view bytes, char* out) {
 // The sheet's text, gathered and handed on in pieces of about pieceSize.
 class Pieces {
 public:
-    explicit Pieces(SheetSink& sink) : m_sink(sink), m_buffer(2 * pieceSize, '\0') {}
+    explicit Pieces(SheetSink& sink) : m_sink(sink) {}
 
     // Where up to `bytes` more bytes of text go.
     char* room(std::size_t bytes) {
         if (m_used + bytes > m_buffer.size())
-            m_buffer.resize(m_used + bytes);
+            m_buffer.resize(std::max(m_used + bytes, std::min(2 * m_buffer.size(), 2 * pieceSize)));
         return m_buffer.data() + m_used;
     }
     // The text written to room() ends at `end`.
