@@ -56,7 +56,7 @@ std::string writeWorkbook(std::int64_t rows) {
               "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
               "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\"><dimension "
               "ref=\"A1:" +
-              cellReference(19, rows) + "\"/><sheetData>");
+              cellReference(20, rows) + "\"/><sheetData>");
     std::int64_t row = 0;
     std::string xml;
     bench::generateMeterReport(rows, "", [&](std::string_view text) {

@@ -49,11 +49,16 @@ const ZipEntry& requiredEntry(const ZipArchive& archive, const std::string& name
     return *entry;
 }
 
+// Decimal digits alone, of a value below 10^18.
 std::optional<std::uint64_t> parseUnsigned(std::string_view text) {
-    std::uint64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size())
+    if (text.empty() || text.size() > 18)
         return std::nullopt;
+    std::uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
     return value;
 }
 

@@ -1,6 +1,6 @@
-// The XML scanner: input is kept in one buffer from the first byte not yet scanned; a token
-// cut by the end of a piece is scanned again once the next piece is appended, and markup is
-// bounded in length so that scanning it again stays linear.
+// The XML scanner: input is scanned in the pieces the source hands over; a token cut by the
+// end of a piece is scanned again once carried over with more input, and markup is bounded in
+// length so that scanning it again stays linear.
 #include "sheets/xml.h"
 
 #include "sheets/sheet_sink.h"
@@ -14,6 +14,8 @@ namespace {
 
 // Tags, comments, CDATA sections and processing instructions longer than this are refused.
 constexpr std::size_t maxMarkup = std::size_t{1} << 20;
+// How much of the next piece is carried over at first to finish a cut token.
+constexpr std::size_t carryStep = 4096;
 // The longest run of text kept back because an entity reference may go on in the next piece.
 constexpr std::size_t maxReference = 64;
 
@@ -86,32 +88,60 @@ void XmlScanner::fail(std::string_view what) const {
 
 std::string_view XmlScanner::attribute(std::string_view name) const {
     for (const Attribute& attribute : m_attributes) {
-        if (localName(attribute.name) == name)
-            return std::string_view(attribute.decoded ? m_decoded : m_buffer)
+        if (attribute.name == name)
+            return (attribute.decoded ? std::string_view(m_decoded) : m_input)
                 .substr(attribute.begin, attribute.size);
     }
     return {};
 }
 
+// Called when the input from m_pos holds no whole token. A token cut by the end of a piece is
+// carried over with a little of the next piece, enough to finish it, so that most input is
+// scanned where the source left it, never copied.
 bool XmlScanner::refill() {
+    if (m_inCarry && m_pieceTaken < m_piece.size()) {
+        m_carry.erase(0, m_pos);
+        m_carryPrefix -= m_pos;
+        m_pos = 0;
+        const std::size_t taken = std::min(std::max(m_pieceTaken, carryStep), m_piece.size() - m_pieceTaken);
+        m_carry.append(m_piece.substr(m_pieceTaken, taken));
+        m_pieceTaken += taken;
+        m_input = m_carry;
+        return true;
+    }
     if (m_sourceDone)
         return false;
-    const std::string_view piece = m_source();
-    if (piece.empty()) {
+    // What is left of the input goes first: the source may reuse its piece's memory.
+    if (m_inCarry)
+        m_carry.erase(0, m_pos);
+    else
+        m_carry.assign(m_input.substr(m_pos));
+    m_input = m_carry;
+    m_pos = 0;
+    m_inCarry = true;
+    m_carryPrefix = m_carry.size();
+    m_pieceTaken = 0;
+    m_piece = m_source();
+    if (m_piece.empty()) {
         m_sourceDone = true;
         return false;
     }
-    m_buffer.erase(0, m_pos);
-    m_pos = 0;
-    m_buffer.append(piece);
+    if (m_carry.empty()) {
+        m_input = m_piece;
+        m_inCarry = false;
+        return true;
+    }
+    m_pieceTaken = std::min(carryStep, m_piece.size());
+    m_carry.append(m_piece.substr(0, m_pieceTaken));
+    m_input = m_carry;
     return true;
 }
 
 void XmlScanner::skipByteOrderMark() {
-    while (m_buffer.size() < 3 && refill()) {
+    while (m_input.size() - m_pos < 3 && refill()) {
     }
-    if (std::string_view(m_buffer).starts_with("\xEF\xBB\xBF"))
-        m_pos = 3;
+    if (m_input.substr(m_pos).starts_with("\xEF\xBB\xBF"))
+        m_pos += 3;
     m_begun = true;
 }
 
@@ -123,19 +153,25 @@ XmlScanner::Event XmlScanner::next() {
     if (!m_begun)
         skipByteOrderMark();
     for (;;) {
-        if (m_pos == m_buffer.size() && !refill()) {
+        if (m_inCarry && m_pos >= m_carryPrefix) {
+            // Past what was carried over: on in the piece itself.
+            m_input = m_piece;
+            m_pos -= m_carryPrefix;
+            m_inCarry = false;
+        }
+        if (m_pos == m_input.size() && !refill()) {
             if (!m_stackSizes.empty() || !m_sawRoot)
                 fail("XML 不完整");
             return Event::Done;
         }
-        if (m_buffer[m_pos] != '<') {
+        if (m_input[m_pos] != '<') {
             if (scanText())
                 return Event::Text;
             continue;
         }
         switch (scanMarkup()) {
         case Markup::Incomplete:
-            if (m_buffer.size() - m_pos > maxMarkup)
+            if (m_input.size() - m_pos > maxMarkup)
                 fail("标记过长");
             if (!refill())
                 fail("XML 不完整");
@@ -155,8 +191,8 @@ XmlScanner::Event XmlScanner::next() {
 // Text up to the next tag, or up to the end of the buffer but for a reference or a CR that
 // the next piece may complete. False when there was nothing to hand on.
 bool XmlScanner::scanText() {
-    const char* begin = m_buffer.data() + m_pos;
-    const char* end = m_buffer.data() + m_buffer.size();
+    const char* begin = m_input.data() + m_pos;
+    const char* end = m_input.data() + m_input.size();
     const void* tag = std::memchr(begin, '<', static_cast<std::size_t>(end - begin));
     const char* stop = tag ? static_cast<const char*>(tag) : end;
     if (!tag) {
@@ -228,7 +264,7 @@ void XmlScanner::decode(std::string_view raw, std::string& out, bool inAttribute
 }
 
 XmlScanner::Markup XmlScanner::scanMarkup() {
-    const std::string_view rest = std::string_view(m_buffer).substr(m_pos);
+    const std::string_view rest = m_input.substr(m_pos);
     if (rest.size() < 2)
         return Markup::Incomplete;
     if (rest[1] == '/')
@@ -250,10 +286,10 @@ XmlScanner::Markup XmlScanner::scanMarkup() {
 }
 
 XmlScanner::Markup XmlScanner::skipUntil(std::size_t from, std::string_view terminator, Markup result) {
-    const std::size_t found = m_buffer.find(terminator, m_pos + from);
-    if (found == std::string::npos)
+    const std::size_t found = m_input.find(terminator, m_pos + from);
+    if (found == std::string_view::npos)
         return Markup::Incomplete;
-    m_text = std::string_view(m_buffer).substr(m_pos + from, found - m_pos - from);
+    m_text = m_input.substr(m_pos + from, found - m_pos - from);
     m_pos = found + terminator.size();
     return result;
 }
@@ -261,8 +297,8 @@ XmlScanner::Markup XmlScanner::skipUntil(std::size_t from, std::string_view term
 XmlScanner::Markup XmlScanner::scanStartTag() {
     if (m_sawRoot && m_stackSizes.empty())
         fail("根元素之后有元素");
-    const char* data = m_buffer.data();
-    const std::size_t size = m_buffer.size();
+    const char* data = m_input.data();
+    const std::size_t size = m_input.size();
     std::size_t i = m_pos + 1;
     while (i < size && !endsName(data[i]))
         ++i;
@@ -301,7 +337,7 @@ XmlScanner::Markup XmlScanner::scanStartTag() {
         const std::size_t nameAt = i;
         while (i < size && !endsName(data[i]))
             ++i;
-        const std::string_view name(data + nameAt, i - nameAt);
+        const std::string_view name = localName(std::string_view(data + nameAt, i - nameAt));
         while (i < size && isSpace(data[i]))
             ++i;
         if (i == size)
@@ -317,14 +353,13 @@ XmlScanner::Markup XmlScanner::scanStartTag() {
         if (quote != '"' && quote != '\'')
             fail("属性值缺少引号");
         const std::size_t valueAt = ++i;
-        while (i < size && data[i] != quote) {
-            if (data[i] == '<')
-                fail("属性值中有 <");
-            ++i;
-        }
-        if (i == size)
+        const void* end = std::memchr(data + i, quote, size - i);
+        if (!end)
             return Markup::Incomplete;
+        i = static_cast<std::size_t>(static_cast<const char*>(end) - data);
         const std::string_view raw(data + valueAt, i - valueAt);
+        if (raw.find('<') != std::string_view::npos)
+            fail("属性值中有 <");
         ++i;
         if (std::none_of(raw.begin(), raw.end(),
                          [](char c) { return c == '&' || (isSpace(c) && c != ' '); })) {
@@ -338,10 +373,10 @@ XmlScanner::Markup XmlScanner::scanStartTag() {
 }
 
 XmlScanner::Markup XmlScanner::scanEndTag() {
-    const std::size_t close = m_buffer.find('>', m_pos);
-    if (close == std::string::npos)
+    const std::size_t close = m_input.find('>', m_pos);
+    if (close == std::string_view::npos)
         return Markup::Incomplete;
-    std::string_view qualified = std::string_view(m_buffer).substr(m_pos + 2, close - m_pos - 2);
+    std::string_view qualified = m_input.substr(m_pos + 2, close - m_pos - 2);
     while (!qualified.empty() && isSpace(qualified.back()))
         qualified.remove_suffix(1);
     if (m_stackSizes.empty() ||
@@ -349,6 +384,7 @@ XmlScanner::Markup XmlScanner::scanEndTag() {
         fail("结束标记与开始标记不符");
     m_stack.resize(m_stack.size() - m_stackSizes.back());
     m_stackSizes.pop_back();
+    m_attributes.clear();
     m_pos = close + 1;
     m_name = localName(qualified);
     return Markup::End;

@@ -44,8 +44,8 @@ public:
 
 private:
     struct Attribute {
-        std::string_view name;
-        std::size_t begin; // in m_buffer, or in m_decoded when decoded
+        std::string_view name; // local
+        std::size_t begin;     // in m_input, or in m_decoded when decoded
         std::size_t size;
         bool decoded;
     };
@@ -62,8 +62,13 @@ private:
 
     Source m_source;
     std::string m_part;
-    std::string m_buffer; // the input not yet scanned is m_buffer from m_pos
+    std::string_view m_input; // the piece or the carry, scanned up to m_pos
     std::size_t m_pos = 0;
+    std::string_view m_piece;      // the source's latest piece
+    std::string m_carry;           // a cut token, then the start of m_piece
+    std::size_t m_carryPrefix = 0; // where m_piece starts in m_carry
+    std::size_t m_pieceTaken = 0;  // how much of m_piece m_carry holds
+    bool m_inCarry = false;        // m_input is m_carry
     bool m_sourceDone = false;
     bool m_begun = false;
     bool m_pendingEnd = false; // an empty element's End is still to come

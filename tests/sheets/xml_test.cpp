@@ -19,8 +19,16 @@ std::string transcript(std::string_view document, std::vector<std::size_t> cuts)
             pieces.push_back(document.substr(from, cut - from));
         from = std::max(from, cut);
     }
+    // Each piece in the same memory, as the inflater hands them over.
     std::size_t next = 0;
-    XmlScanner xml([&] { return next < pieces.size() ? pieces[next++] : std::string_view(); }, "p.xml");
+    std::string piece;
+    XmlScanner xml(
+        [&] {
+            piece.assign(piece.size(), '?');
+            piece = next < pieces.size() ? pieces[next++] : std::string_view();
+            return std::string_view(piece);
+        },
+        "p.xml");
     std::string out;
     for (auto event = xml.next(); event != XmlScanner::Event::Done; event = xml.next()) {
         if (event == XmlScanner::Event::Start)
