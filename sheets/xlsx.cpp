@@ -14,6 +14,7 @@
 #include <cmath>
 #include <map>
 #include <optional>
+#include <unordered_map>
 #include <vector>
 
 namespace brisquel::sheets {
@@ -601,19 +602,20 @@ void readXlsx(const ZipArchive& archive, const std::string& workbookName, SheetS
             archive.find(targetOfType(relationships, "sharedStrings", folder + "sharedStrings.xml")))
         strings.read(archive, *entry);
 
+    std::unordered_map<std::string_view, const Relationship*> byId;
+    for (const Relationship& relationship : relationships)
+        byId.try_emplace(relationship.id, &relationship);
     NotingSink noting(sink);
     WorksheetReader reader(strings, styles, workbook.dates);
     for (const SheetInfo& sheet : workbook.sheets) {
         if (!sheet.visible)
             continue;
-        const auto relationship =
-            std::find_if(relationships.begin(), relationships.end(),
-                         [&](const Relationship& candidate) { return candidate.id == sheet.relationship; });
-        if (relationship == relationships.end())
+        const auto relationship = byId.find(sheet.relationship);
+        if (relationship == byId.end())
             damaged(workbookName, "工作表“" + sheet.name + "”没有对应的部分");
-        if (!relationship->type.ends_with("/worksheet"))
+        if (!relationship->second->type.ends_with("/worksheet"))
             continue; // a chart, dialog or macro sheet holds no cells to copy
-        const ZipEntry& entry = requiredEntry(archive, relationship->target);
+        const ZipEntry& entry = requiredEntry(archive, relationship->second->target);
         const Dimension dimension = readDimension(archive, entry);
         // The text is about a quarter of the XML that writes it.
         const SheetSize expected{dimension.rows, static_cast<std::size_t>(entry.size / 4)};

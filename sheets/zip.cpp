@@ -139,12 +139,20 @@ ZipArchive::ZipArchive(std::string_view bytes) : m_bytes(bytes) {
         m_entries.push_back(std::move(entry));
         records.remove_prefix(length);
     }
+    // Found by name through a sorted index, so that a workbook of many parts stays linear;
+    // of two entries of one name, the first listed is the one read.
+    m_byName.resize(m_entries.size());
+    for (std::size_t i = 0; i < m_byName.size(); ++i)
+        m_byName[i] = i;
+    std::stable_sort(m_byName.begin(), m_byName.end(),
+                     [&](std::size_t a, std::size_t b) { return m_entries[a].name < m_entries[b].name; });
 }
 
 const ZipEntry* ZipArchive::find(std::string_view name) const {
-    const auto found = std::find_if(m_entries.begin(), m_entries.end(),
-                                    [&](const ZipEntry& entry) { return entry.name == name; });
-    return found == m_entries.end() ? nullptr : &*found;
+    const auto found =
+        std::lower_bound(m_byName.begin(), m_byName.end(), name,
+                         [&](std::size_t i, std::string_view key) { return m_entries[i].name < key; });
+    return found == m_byName.end() || m_entries[*found].name != name ? nullptr : &m_entries[*found];
 }
 
 std::string_view ZipArchive::data(const ZipEntry& entry) const {
@@ -167,13 +175,14 @@ struct ZipEntryReader::Inflater {
     z_stream stream{};
     std::string out;
 
-    Inflater() {
+    explicit Inflater(std::uint64_t size) {
         const int result = inflateInit2(&stream, -MAX_WBITS);
         if (result == Z_MEM_ERROR)
             throw std::bad_alloc();
         if (result != Z_OK)
             throw ReadError(Problem::Damaged, "zlib");
-        out.resize(pieceSize);
+        // A small entry needs no more room than it holds (and one byte to find it ends).
+        out.resize(static_cast<std::size_t>(std::min<std::uint64_t>(pieceSize, size + 1)));
     }
     ~Inflater() { inflateEnd(&stream); }
     Inflater(const Inflater&) = delete;
@@ -183,7 +192,7 @@ struct ZipEntryReader::Inflater {
 ZipEntryReader::ZipEntryReader(const ZipArchive& archive, const ZipEntry& entry)
     : m_name(entry.name), m_input(archive.data(entry)), m_size(entry.size), m_expectedCrc(entry.crc) {
     if (entry.method == 8)
-        m_inflater = std::make_unique<Inflater>();
+        m_inflater = std::make_unique<Inflater>(m_size);
 }
 
 ZipEntryReader::~ZipEntryReader() = default;
@@ -198,8 +207,9 @@ std::string_view ZipEntryReader::next() {
     }
     z_stream& stream = m_inflater->stream;
     constexpr std::size_t maxInput = std::numeric_limits<uInt>::max() / 2;
-    stream.next_out = reinterpret_cast<Bytef*>(m_inflater->out.data());
-    stream.avail_out = static_cast<uInt>(pieceSize);
+    std::string& out = m_inflater->out;
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = static_cast<uInt>(out.size());
     int result = Z_OK;
     while (stream.avail_out > 0 && result != Z_STREAM_END) {
         if (stream.avail_in == 0) {
@@ -216,8 +226,7 @@ std::string_view ZipEntryReader::next() {
         if (result != Z_OK && result != Z_STREAM_END)
             damaged(m_name, "压缩数据损坏");
     }
-    return finish(std::string_view(m_inflater->out.data(), pieceSize - stream.avail_out),
-                  result == Z_STREAM_END);
+    return finish(std::string_view(out.data(), out.size() - stream.avail_out), result == Z_STREAM_END);
 }
 
 std::string_view ZipEntryReader::finish(std::string_view piece, bool ended) {

@@ -36,6 +36,7 @@ public:
 private:
     std::string_view m_bytes;
     std::vector<ZipEntry> m_entries;
+    std::vector<std::size_t> m_byName; // indices into m_entries, in the order of their names
 };
 
 // Reads one entry from its start, handing out what it holds piece by piece: no more than
