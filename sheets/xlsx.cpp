@@ -1,10 +1,659 @@
-// Placeholder until the workbook reader lands.
+// The ZIP branch of the dispatch and the Office Open XML workbook reader: the package's
+// relationships lead to the workbook, its styles, shared strings and visible worksheets,
+// and each worksheet is scanned as it inflates, once to write it and once more when its
+// stated width was wrong.
 #include "sheets/xlsx.h"
+
+#include "sheets/number_format.h"
+#include "sheets/sheet_writer.h"
+#include "sheets/xml.h"
+#include "sheets/zip.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <map>
+#include <optional>
+#include <unordered_map>
+#include <vector>
 
 namespace brisquel::sheets {
 
-void readZipWorkbook(std::string_view, SheetSink&) {
-    throw ReadError(Problem::OtherSpreadsheet, "ZIP");
+namespace {
+
+[[noreturn]] void damaged(std::string_view part, std::string_view what) {
+    std::string detail(part);
+    detail += "：";
+    detail += what;
+    throw ReadError(Problem::Damaged, std::move(detail));
+}
+
+// One XML part of the archive, scanned as it inflates.
+class Part {
+public:
+    Part(const ZipArchive& archive, const ZipEntry& entry)
+        : m_reader(archive, entry), m_xml([this] { return m_reader.next(); }, entry.name) {}
+    Part(const Part&) = delete;
+    Part& operator=(const Part&) = delete;
+
+    XmlScanner& xml() { return m_xml; }
+
+private:
+    ZipEntryReader m_reader;
+    XmlScanner m_xml;
+};
+
+const ZipEntry& requiredEntry(const ZipArchive& archive, const std::string& name) {
+    const ZipEntry* entry = archive.find(name);
+    if (!entry)
+        damaged(name, "缺少这一部分");
+    return *entry;
+}
+
+// Decimal digits alone, of a value below 10^18.
+std::optional<std::uint64_t> parseUnsigned(std::string_view text) {
+    if (text.empty() || text.size() > 18)
+        return std::nullopt;
+    std::uint64_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return value;
+}
+
+struct Relationship {
+    std::string id;
+    std::string type;
+    std::string target; // resolved to an entry name
+};
+
+std::string folderOf(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    return std::string(slash == std::string_view::npos ? "" : path.substr(0, slash + 1));
+}
+
+// The entry a relationship target names from a part in `folder`: absolute when it starts
+// with "/", otherwise relative, with "." and ".." resolved.
+std::string resolveTarget(std::string_view folder, std::string_view target) {
+    std::string joined =
+        target.starts_with('/') ? std::string(target.substr(1)) : std::string(folder) += target;
+    std::vector<std::string_view> segments;
+    std::string_view rest = joined;
+    while (!rest.empty()) {
+        const std::size_t slash = rest.find('/');
+        const std::string_view segment = rest.substr(0, slash);
+        rest = slash == std::string_view::npos ? std::string_view() : rest.substr(slash + 1);
+        if (segment == "..") {
+            if (!segments.empty())
+                segments.pop_back();
+        } else if (!segment.empty() && segment != ".") {
+            segments.push_back(segment);
+        }
+    }
+    std::string resolved;
+    for (std::string_view segment : segments) {
+        if (!resolved.empty())
+            resolved += '/';
+        resolved += segment;
+    }
+    return resolved;
+}
+
+// The relationships of the part `source` ("" for the package), none when it has no
+// relationships part.
+std::vector<Relationship> readRelationships(const ZipArchive& archive, std::string_view source) {
+    const std::string folder = folderOf(source);
+    const std::string name = folder + "_rels/" + std::string(source.substr(folder.size())) + ".rels";
+    std::vector<Relationship> relationships;
+    const ZipEntry* entry = archive.find(name);
+    if (!entry)
+        return relationships;
+    Part part(archive, *entry);
+    XmlScanner& xml = part.xml();
+    for (auto event = xml.next(); event != XmlScanner::Event::Done; event = xml.next()) {
+        if (event == XmlScanner::Event::Start && xml.name() == "Relationship") {
+            const std::string_view target = xml.attribute("Target");
+            relationships.push_back(
+                {std::string(xml.attribute("Id")), std::string(xml.attribute("Type")),
+                 xml.attribute("TargetMode") == "External" ? std::string() : resolveTarget(folder, target)});
+        }
+    }
+    return relationships;
+}
+
+// The target of the first relationship whose type ends with "/" `kind`, or `fallback`.
+std::string targetOfType(const std::vector<Relationship>& relationships, std::string_view kind,
+                         std::string fallback) {
+    for (const Relationship& relationship : relationships) {
+        const std::string_view type = relationship.type;
+        if (type.ends_with(kind) && type.size() > kind.size() && type[type.size() - kind.size() - 1] == '/')
+            return relationship.target;
+    }
+    return fallback;
+}
+
+// Decodes the _xHHHH_ escapes a workbook writes for characters XML cannot hold, appending
+// `text` to `out`. _x005F_ escapes the underscore of what would otherwise read as an escape.
+void appendUnescaped(std::string_view text, std::string& out) {
+    auto escapeAt = [&](std::size_t at) -> int {
+        if (at + 7 > text.size() || text[at] != '_' || text[at + 1] != 'x' || text[at + 6] != '_')
+            return -1;
+        int code = 0;
+        for (std::size_t i = at + 2; i < at + 6; ++i) {
+            const char c = static_cast<char>(text[i] | 0x20);
+            if (c >= '0' && c <= '9')
+                code = code * 16 + (c - '0');
+            else if (c >= 'a' && c <= 'f')
+                code = code * 16 + (c - 'a' + 10);
+            else
+                return -1;
+        }
+        return code;
+    };
+    std::size_t from = 0;
+    for (std::size_t at = text.find("_x"); at != std::string_view::npos; at = text.find("_x", at)) {
+        int code = escapeAt(at);
+        if (code < 0) {
+            ++at;
+            continue;
+        }
+        out.append(text, from, at - from);
+        std::size_t length = 7;
+        if (code >= 0xD800 && code <= 0xDBFF) {
+            const int low = escapeAt(at + 7);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+                length = 14;
+            }
+        }
+        if (code >= 0xD800 && code <= 0xDFFF) {
+            out.append(text, at, length); // a lone surrogate stays as it was written
+        } else {
+            appendUtf8(static_cast<char32_t>(code), out);
+        }
+        at += length;
+        from = at;
+    }
+    out.append(text, from);
+}
+
+// The serial number of an ISO 8601 date and time ("2023-05-01", "2023-05-01T08:30:00"),
+// or nothing when the text is not one.
+std::optional<double> isoDateSerial(std::string_view text, DateSystem dates) {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
+    double second = 0;
+    auto number = [&](std::size_t at, std::size_t length, int& value) {
+        if (at + length > text.size())
+            return false;
+        const auto [end, error] = std::from_chars(text.data() + at, text.data() + at + length, value);
+        return error == std::errc() && end == text.data() + at + length;
+    };
+    if (!number(0, 4, year) || text.size() < 10 || text[4] != '-' || !number(5, 2, month) || text[7] != '-' ||
+        !number(8, 2, day) || month < 1 || month > 12 || day < 1 || day > 31)
+        return std::nullopt;
+    if (text.size() > 10) {
+        if (text[10] != 'T' || !number(11, 2, hour) || text.size() < 16 || text[13] != ':' ||
+            !number(14, 2, minute))
+            return std::nullopt;
+        std::string_view rest = text.substr(16);
+        if (rest.ends_with('Z'))
+            rest.remove_suffix(1);
+        if (rest.starts_with(':')) {
+            const auto [end, error] = std::from_chars(rest.data() + 1, rest.data() + rest.size(), second);
+            if (error != std::errc() || end != rest.data() + rest.size())
+                return std::nullopt;
+        } else if (!rest.empty()) {
+            return std::nullopt;
+        }
+    }
+    // Days since 1970-01-01 of the civil date (Howard Hinnant's algorithm).
+    const int y = year - (month <= 2);
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const int yearOfEra = y - era * 400;
+    const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    const double days = era * 146097.0 + dayOfEra - 719468.0;
+    double serial = dates == DateSystem::From1904 ? days - (-24107.0) : days - (-25569.0);
+    // The 1900 system counts a 1900-02-29 that never was: its days before March are one less.
+    if (dates == DateSystem::From1900 && serial < 61)
+        serial -= 1;
+    return serial + (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
+}
+
+struct SheetInfo {
+    std::string name;
+    std::string relationship;
+    bool visible = true;
+};
+
+struct WorkbookInfo {
+    std::vector<SheetInfo> sheets;
+    DateSystem dates = DateSystem::From1900;
+};
+
+WorkbookInfo readWorkbookPart(const ZipArchive& archive, const ZipEntry& entry) {
+    WorkbookInfo workbook;
+    Part part(archive, entry);
+    XmlScanner& xml = part.xml();
+    for (auto event = xml.next(); event != XmlScanner::Event::Done; event = xml.next()) {
+        if (event != XmlScanner::Event::Start)
+            continue;
+        if (xml.name() == "workbookPr") {
+            const std::string_view date1904 = xml.attribute("date1904");
+            if (date1904 == "1" || date1904 == "true")
+                workbook.dates = DateSystem::From1904;
+        } else if (xml.name() == "sheet") {
+            const std::string_view state = xml.attribute("state");
+            workbook.sheets.push_back({std::string(xml.attribute("name")), std::string(xml.attribute("id")),
+                                       state != "hidden" && state != "veryHidden"});
+        }
+    }
+    return workbook;
+}
+
+// The number formats of the workbook's cell styles. A cell whose style index is past the
+// styles the workbook has shows as style 0 does (General when there is none): its value is
+// still known, only its look is not.
+class Styles {
+public:
+    Styles() : m_formats(1) {}
+
+    void read(const ZipArchive& archive, const ZipEntry& entry) {
+        std::map<std::uint64_t, std::string> codes;
+        std::map<std::uint64_t, std::uint32_t> formatOfId;
+        Part part(archive, entry);
+        XmlScanner& xml = part.xml();
+        bool inCellStyles = false;
+        for (auto event = xml.next(); event != XmlScanner::Event::Done; event = xml.next()) {
+            if (event == XmlScanner::Event::End && xml.name() == "cellXfs")
+                inCellStyles = false;
+            if (event != XmlScanner::Event::Start)
+                continue;
+            if (xml.name() == "numFmt") {
+                if (const auto id = parseUnsigned(xml.attribute("numFmtId")))
+                    codes[*id] = xml.attribute("formatCode");
+            } else if (xml.name() == "cellXfs") {
+                inCellStyles = true;
+            } else if (xml.name() == "xf" && inCellStyles) {
+                const std::uint64_t id = parseUnsigned(xml.attribute("numFmtId")).value_or(0);
+                auto [found, added] =
+                    formatOfId.try_emplace(id, static_cast<std::uint32_t>(m_formats.size()));
+                if (added) {
+                    const auto custom = codes.find(id);
+                    const std::string_view builtin = id < 1000 ? builtinFormatCode(static_cast<int>(id)) : "";
+                    m_formats.emplace_back(custom != codes.end() ? std::string_view(custom->second)
+                                           : builtin.empty()     ? std::string_view("General")
+                                                                 : builtin);
+                }
+                m_formatOfStyle.push_back(found->second);
+            }
+        }
+    }
+
+    const NumberFormat& format(std::uint64_t style) const {
+        if (style < m_formatOfStyle.size())
+            return m_formats[m_formatOfStyle[style]];
+        return m_formats[m_formatOfStyle.empty() ? 0 : m_formatOfStyle[0]];
+    }
+
+private:
+    std::vector<NumberFormat> m_formats; // General first
+    std::vector<std::uint32_t> m_formatOfStyle;
+};
+
+// The shared string table, held for the whole read in one buffer.
+class SharedStrings {
+public:
+    void read(const ZipArchive& archive, const ZipEntry& entry) {
+        Part part(archive, entry);
+        XmlScanner& xml = part.xml();
+        std::string item;
+        bool inItem = false, inText = false;
+        int phonetic = 0;
+        for (auto event = xml.next(); event != XmlScanner::Event::Done; event = xml.next()) {
+            const std::string_view name = xml.name();
+            switch (event) {
+            case XmlScanner::Event::Start:
+                if (name == "si") {
+                    inItem = true;
+                    item.clear();
+                } else if (name == "rPh") {
+                    ++phonetic;
+                } else if (name == "t") {
+                    inText = inItem && phonetic == 0;
+                }
+                break;
+            case XmlScanner::Event::End:
+                if (name == "si" && inItem) {
+                    appendUnescaped(item, m_text);
+                    m_ends.push_back(m_text.size());
+                    inItem = false;
+                } else if (name == "rPh") {
+                    --phonetic;
+                } else if (name == "t") {
+                    inText = false;
+                }
+                break;
+            case XmlScanner::Event::Text:
+                if (inText)
+                    item += xml.text();
+                break;
+            case XmlScanner::Event::Done:
+                break;
+            }
+        }
+        m_text.shrink_to_fit();
+        m_ends.shrink_to_fit();
+    }
+
+    std::optional<std::string_view> at(std::uint64_t index) const {
+        if (index >= m_ends.size())
+            return std::nullopt;
+        const std::size_t begin = index == 0 ? 0 : m_ends[index - 1];
+        return std::string_view(m_text).substr(begin, m_ends[index] - begin);
+    }
+
+private:
+    std::string m_text;
+    std::vector<std::size_t> m_ends;
+};
+
+// A cell reference such as "B12": letters then digits, within the largest sheet.
+bool parseReference(std::string_view reference, std::int32_t& column, std::int64_t& row) {
+    std::size_t i = 0;
+    std::int32_t letters = 0;
+    for (; i < reference.size() && reference[i] >= 'A' && reference[i] <= 'Z' && i < 3; ++i)
+        letters = letters * 26 + (reference[i] - 'A' + 1);
+    const auto digits = parseUnsigned(reference.substr(i));
+    if (i == 0 || letters > maxColumns || !digits || *digits < 1 || *digits > std::uint64_t(maxRows) ||
+        reference[i] == '0')
+        return false;
+    column = letters;
+    row = static_cast<std::int64_t>(*digits);
+    return true;
+}
+
+struct Dimension {
+    std::int32_t columns = 0;
+    std::int64_t rows = 0;
+};
+
+// The last cell of the sheet's <dimension>, when it states one before the cells.
+Dimension readDimension(const ZipArchive& archive, const ZipEntry& entry) {
+    Part part(archive, entry);
+    XmlScanner& xml = part.xml();
+    for (auto event = xml.next(); event != XmlScanner::Event::Done; event = xml.next()) {
+        if (event != XmlScanner::Event::Start)
+            continue;
+        if (xml.name() == "sheetData")
+            break;
+        if (xml.name() == "dimension") {
+            const std::string_view ref = xml.attribute("ref");
+            const std::size_t colon = ref.find(':');
+            Dimension dimension;
+            if (!parseReference(colon == std::string_view::npos ? ref : ref.substr(colon + 1),
+                                dimension.columns, dimension.rows))
+                return {};
+            return dimension;
+        }
+    }
+    return {};
+}
+
+class WorksheetReader {
+public:
+    WorksheetReader(const SharedStrings& strings, const Styles& styles, DateSystem dates)
+        : m_strings(strings), m_styles(styles), m_dates(dates) {}
+
+    // Hands every cell of the worksheet part `entry` to `writer`.
+    void pass(const ZipArchive& archive, const ZipEntry& entry, SheetWriter& writer) {
+        Part part(archive, entry);
+        XmlScanner& xml = part.xml();
+        m_row = 0;
+        try {
+            scan(xml, writer);
+        } catch (const ReadError& error) {
+            if (error.problem() != Problem::Damaged || error.detail().starts_with(entry.name))
+                throw;
+            damaged(entry.name, "第 " + std::to_string(m_row) + " 行：" + error.detail());
+        }
+    }
+
+private:
+    enum class Kind { Number, Shared, Inline, Text, Boolean, Error, Date };
+
+    void scan(XmlScanner& xml, SheetWriter& writer) {
+        bool inData = false, inCell = false, inValue = false, inInline = false, inText = false;
+        int phonetic = 0;
+        std::int32_t column = 0;
+        for (auto event = xml.next(); event != XmlScanner::Event::Done; event = xml.next()) {
+            if (event == XmlScanner::Event::Text) {
+                if (inValue || (inText && phonetic == 0))
+                    m_value += xml.text();
+                continue;
+            }
+            const std::string_view name = xml.name();
+            if (event == XmlScanner::Event::Start) {
+                if (!inData) {
+                    inData = name == "sheetData";
+                } else if (name == "c") {
+                    startCell(xml, column);
+                    inCell = true;
+                } else if (inCell) {
+                    if (name == "v")
+                        inValue = true;
+                    else if (name == "is")
+                        inInline = true;
+                    else if (name == "t")
+                        inText = inInline;
+                    else if (name == "rPh")
+                        ++phonetic;
+                } else if (name == "row") {
+                    const std::string_view r = xml.attribute("r");
+                    const auto number =
+                        r.empty() ? std::optional<std::uint64_t>(m_row + 1) : parseUnsigned(r);
+                    if (!number || *number < 1 || *number > std::uint64_t(maxRows))
+                        xml.fail("第 " + std::string(r) + " 行的行号无效");
+                    m_row = static_cast<std::int64_t>(*number);
+                    column = 0;
+                }
+            } else if (inData) {
+                if (name == "c") {
+                    writer.cell(m_cellRow, column, cellText(xml));
+                    inCell = inValue = inInline = inText = false;
+                    phonetic = 0;
+                } else if (name == "v") {
+                    inValue = false;
+                } else if (name == "t") {
+                    inText = false;
+                } else if (name == "rPh") {
+                    --phonetic;
+                } else if (name == "sheetData") {
+                    inData = false;
+                }
+            }
+        }
+    }
+
+    void startCell(XmlScanner& xml, std::int32_t& column) {
+        const std::string_view reference = xml.attribute("r");
+        if (reference.empty()) {
+            m_cellRow = m_row == 0 ? 1 : m_row;
+            ++column;
+        } else if (!parseReference(reference, column, m_cellRow)) {
+            xml.fail("第 " + std::to_string(m_row) + " 行的单元格位置无效");
+        }
+        if (m_row == 0)
+            m_row = m_cellRow;
+        m_style = parseUnsigned(xml.attribute("s")).value_or(0);
+        const std::string_view type = xml.attribute("t");
+        if (type.empty() || type == "n")
+            m_kind = Kind::Number;
+        else if (type == "s")
+            m_kind = Kind::Shared;
+        else if (type == "inlineStr")
+            m_kind = Kind::Inline;
+        else if (type == "str")
+            m_kind = Kind::Text;
+        else if (type == "b")
+            m_kind = Kind::Boolean;
+        else if (type == "e")
+            m_kind = Kind::Error;
+        else if (type == "d")
+            m_kind = Kind::Date;
+        else
+            xml.fail("第 " + std::to_string(m_row) + " 行的单元格类型无效");
+        m_value.clear();
+    }
+
+    std::string_view cellText(const XmlScanner& xml) {
+        m_text.clear();
+        if (m_value.empty())
+            return m_text;
+        const NumberFormat& format = m_styles.format(m_style);
+        switch (m_kind) {
+        case Kind::Number: {
+            double number = 0;
+            const auto [end, error] =
+                std::from_chars(m_value.data(), m_value.data() + m_value.size(), number);
+            if (error != std::errc() || end != m_value.data() + m_value.size() || !std::isfinite(number))
+                invalid(xml, "数值");
+            format.format(number, m_dates, m_text);
+            break;
+        }
+        case Kind::Shared: {
+            const auto index = parseUnsigned(m_value);
+            const auto text = index ? m_strings.at(*index) : std::nullopt;
+            if (!text)
+                invalid(xml, "共享字符串序号");
+            format.formatText(*text, m_text);
+            break;
+        }
+        case Kind::Inline:
+        case Kind::Text:
+            m_unescaped.clear();
+            appendUnescaped(m_value, m_unescaped);
+            format.formatText(m_unescaped, m_text);
+            break;
+        case Kind::Boolean:
+            if (m_value != "0" && m_value != "1")
+                invalid(xml, "逻辑值");
+            m_text = m_value == "1" ? "TRUE" : "FALSE";
+            break;
+        case Kind::Error:
+            m_text = m_value;
+            break;
+        case Kind::Date: {
+            const auto serial = isoDateSerial(m_value, m_dates);
+            if (!serial)
+                invalid(xml, "日期");
+            format.format(*serial, m_dates, m_text);
+            break;
+        }
+        }
+        return m_text;
+    }
+
+    [[noreturn]] void invalid(const XmlScanner& xml, std::string_view what) const {
+        xml.fail("第 " + std::to_string(m_cellRow) + " 行的单元格" + std::string(what) + "无效");
+    }
+
+    const SharedStrings& m_strings;
+    const Styles& m_styles;
+    const DateSystem m_dates;
+    std::int64_t m_row = 0;     // the row being read, 0 before the first
+    std::int64_t m_cellRow = 0; // the row of the cell being read
+    std::uint64_t m_style = 0;
+    Kind m_kind = Kind::Number;
+    std::string m_value;     // the cell's value as written
+    std::string m_unescaped; // a text value with its escapes decoded
+    std::string m_text;      // the cell's text as shown
+};
+
+// Passes everything on to the reader's sink, noting whether any sheet had text.
+class NotingSink final : public SheetSink {
+public:
+    explicit NotingSink(SheetSink& sink) : m_sink(sink) {}
+    void beginSheet(SheetSize expected) override { m_sink.beginSheet(expected); }
+    void append(std::string_view text) override {
+        m_hadText = m_hadText || !text.empty();
+        m_sink.append(text);
+    }
+    void restartSheet() override { m_sink.restartSheet(); }
+    void endSheet() override { m_sink.endSheet(); }
+    bool hadText() const { return m_hadText; }
+
+private:
+    SheetSink& m_sink;
+    bool m_hadText = false;
+};
+
+void readXlsx(const ZipArchive& archive, const std::string& workbookName, SheetSink& sink) {
+    const WorkbookInfo workbook = readWorkbookPart(archive, requiredEntry(archive, workbookName));
+    const std::vector<Relationship> relationships = readRelationships(archive, workbookName);
+    const std::string folder = folderOf(workbookName);
+    Styles styles;
+    if (const ZipEntry* entry = archive.find(targetOfType(relationships, "styles", folder + "styles.xml")))
+        styles.read(archive, *entry);
+    SharedStrings strings;
+    if (const ZipEntry* entry =
+            archive.find(targetOfType(relationships, "sharedStrings", folder + "sharedStrings.xml")))
+        strings.read(archive, *entry);
+
+    std::unordered_map<std::string_view, const Relationship*> byId;
+    for (const Relationship& relationship : relationships)
+        byId.try_emplace(relationship.id, &relationship);
+    NotingSink noting(sink);
+    WorksheetReader reader(strings, styles, workbook.dates);
+    for (const SheetInfo& sheet : workbook.sheets) {
+        if (!sheet.visible)
+            continue;
+        const auto relationship = byId.find(sheet.relationship);
+        if (relationship == byId.end())
+            damaged(workbookName, "工作表“" + sheet.name + "”没有对应的部分");
+        if (!relationship->second->type.ends_with("/worksheet"))
+            continue; // a chart, dialog or macro sheet holds no cells to copy
+        const ZipEntry& entry = requiredEntry(archive, relationship->second->target);
+        const Dimension dimension = readDimension(archive, entry);
+        // The text is about a quarter of the XML that writes it.
+        const SheetSize expected{dimension.rows, static_cast<std::size_t>(entry.size / 4)};
+        writeSheet(noting, expected, dimension.columns,
+                   [&](SheetWriter& writer) { reader.pass(archive, entry, writer); });
+    }
+    if (!noting.hadText())
+        throw ReadError(Problem::Empty, "");
+}
+
+// What an archive holding `mimetype` is, for the OpenDocument kinds.
+[[noreturn]] void readOpenDocument(const ZipArchive&, std::string_view mimetype, SheetSink&) {
+    if (mimetype.starts_with("application/vnd.oasis.opendocument.spreadsheet"))
+        throw ReadError(Problem::OtherSpreadsheet, "OpenDocument 表格（.ods）");
+    if (mimetype.starts_with("application/vnd.oasis.opendocument.text"))
+        throw ReadError(Problem::NotASpreadsheet, "OpenDocument 文本文档");
+    throw ReadError(Problem::NotASpreadsheet, "OpenDocument 文档");
+}
+
+} // namespace
+
+void readZipWorkbook(std::string_view bytes, SheetSink& sink) {
+    const ZipArchive archive(bytes);
+    const std::vector<Relationship> package = readRelationships(archive, "");
+    const std::string main = targetOfType(package, "officeDocument", "");
+    if (main.ends_with("workbook.bin") || archive.find("xl/workbook.bin"))
+        throw ReadError(Problem::OtherSpreadsheet, "Excel 二进制工作簿（.xlsb）");
+    if (main.ends_with("workbook.xml") && archive.find(main))
+        return readXlsx(archive, main, sink);
+    if (archive.find("xl/workbook.xml"))
+        return readXlsx(archive, "xl/workbook.xml", sink);
+    if (const ZipEntry* mimetype = archive.find("mimetype"))
+        readOpenDocument(archive, readZipEntry(archive, *mimetype, 256), sink);
+    if (archive.find("word/document.xml") || main.starts_with("word/"))
+        throw ReadError(Problem::NotASpreadsheet, "Word 文档");
+    if (archive.find("ppt/presentation.xml") || main.starts_with("ppt/"))
+        throw ReadError(Problem::NotASpreadsheet, "PowerPoint 演示文稿");
+    throw ReadError(Problem::NotASpreadsheet, "ZIP 压缩包");
 }
 
 } // namespace brisquel::sheets

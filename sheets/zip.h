@@ -1,0 +1,73 @@
+// A ZIP archive held in memory: its central directory (ZIP64 included) and its stored or
+// deflated entries, read as a stream of fixed-size pieces.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brisquel::sheets {
+
+struct ZipEntry {
+    std::string name;
+    std::uint64_t compressedSize = 0;
+    std::uint64_t size = 0; // inflated, as the directory says
+    std::uint64_t localHeaderOffset = 0;
+    std::uint32_t crc = 0;
+    std::uint16_t method = 0;
+    std::uint16_t flags = 0;
+};
+
+// The entries of an archive, as its central directory lists them. Throws ReadError (Damaged)
+// when the directory cannot be read. `bytes` must outlive the archive.
+class ZipArchive {
+public:
+    explicit ZipArchive(std::string_view bytes);
+
+    const std::vector<ZipEntry>& entries() const { return m_entries; }
+    // The entry named `name` exactly, or nullptr.
+    const ZipEntry* find(std::string_view name) const;
+    // The compressed bytes of `entry`, checked to lie inside the archive. Throws ReadError:
+    // Encrypted for an entry protected by a password, Damaged for anything it cannot read.
+    std::string_view data(const ZipEntry& entry) const;
+
+private:
+    std::string_view m_bytes;
+    std::vector<ZipEntry> m_entries;
+    std::vector<std::size_t> m_byName; // indices into m_entries, in the order of their names
+};
+
+// Reads one entry from its start, handing out what it holds piece by piece: no more than
+// the directory says it holds, and exactly that, or ReadError (Damaged).
+class ZipEntryReader {
+public:
+    ZipEntryReader(const ZipArchive& archive, const ZipEntry& entry);
+    ~ZipEntryReader();
+    ZipEntryReader(const ZipEntryReader&) = delete;
+    ZipEntryReader& operator=(const ZipEntryReader&) = delete;
+
+    // The next piece of the entry; empty once all of it was handed out. A piece stays valid
+    // until the next call.
+    std::string_view next();
+
+private:
+    struct Inflater;
+
+    std::string_view finish(std::string_view piece, bool ended);
+
+    std::string m_name;
+    std::string_view m_input;     // compressed bytes not yet used
+    std::uint64_t m_size;         // what the entry holds, inflated
+    std::uint64_t m_produced = 0; // what was handed out so far
+    std::uint32_t m_expectedCrc;
+    std::uint32_t m_crc = 0;
+    bool m_done = false;
+    std::unique_ptr<Inflater> m_inflater; // null for a stored entry
+};
+
+// The whole of a small entry, refused (Damaged) when it holds more than `limit` bytes.
+std::string readZipEntry(const ZipArchive& archive, const ZipEntry& entry, std::uint64_t limit);
+
+} // namespace brisquel::sheets
