@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <tuple>
 
@@ -30,7 +31,7 @@ constexpr double lastSerial1904 = lastSerial1900 - 1462;
 // A number as the decimal digits a cell keeps: at most 15 significant digits and no trailing
 // zeros; the value is 0.digits times ten to the power `point`. No digits is zero.
 struct Decimal {
-    std::array<char, 24> digits{};
+    std::array<char, 24> digits; // only the first `count` are ever read
     int count = 0;
     int point = 0;
 };
@@ -49,9 +50,59 @@ void readScientific(const char* begin, const char* end, Decimal& decimal) {
     decimal.point = exponent + 1;
 }
 
+Decimal decimalOfWhole(std::uint64_t whole) {
+    Decimal decimal;
+    if (whole == 0)
+        return decimal;
+    const auto end =
+        std::to_chars(decimal.digits.data(), decimal.digits.data() + decimal.digits.size(), whole).ptr;
+    decimal.count = decimal.point = static_cast<int>(end - decimal.digits.data());
+    while (decimal.digits[decimal.count - 1] == '0')
+        --decimal.count;
+    return decimal;
+}
+
+// The short way for the numbers sheets mostly hold: scaled to 15 whole digits, the value
+// rounds to its 15 significant digits unless the scaling's own rounding error (under 0.07 of
+// the last digit) could tip a half; then there is no answer and the long way decides.
+// `digits` gets the 15 digits, `wholeDigits` n where 10^(n-1) <= magnitude < 10^n.
+bool scaledDigits(double magnitude, std::uint64_t& digits, int& wholeDigits) {
+    static constexpr double powers[] = {1e-4, 1e-3, 1e-2, 1e-1, 1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6, 1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
+    if (!(magnitude >= 1e-4 && magnitude < 1e15))
+        return false;
+    // From the binary exponent: 1233 / 4096 is just under log10(2), so the guess is n or n - 1.
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &magnitude, sizeof bits);
+    wholeDigits = ((static_cast<int>(bits >> 52) - 1023) * 1233 >> 12) + 1;
+    if (magnitude >= powers[wholeDigits + 4])
+        ++wholeDigits;
+    const double scaled = magnitude * powers[19 - wholeDigits];
+    if (scaled < 1e14 || scaled >= 1e15)
+        return false;
+    digits = static_cast<std::uint64_t>(scaled); // truncates: the floor of a positive number
+    const double fraction = scaled - static_cast<double>(digits);
+    if (fraction > 0.4 && fraction < 0.6)
+        return false;
+    digits += fraction >= 0.6 ? 1 : 0;
+    return true;
+}
+
+std::optional<Decimal> decimalOfScaled(double magnitude) {
+    std::uint64_t digits = 0;
+    int wholeDigits = 0;
+    if (!scaledDigits(magnitude, digits, wholeDigits))
+        return std::nullopt;
+    Decimal decimal = decimalOfWhole(digits);
+    decimal.point += wholeDigits - 15;
+    return decimal;
+}
+
 // `magnitude` is finite and not negative. The shortest text that reads back as the same
 // double is what was typed; past 15 digits Excel keeps 15, so 0.1+0.2 is 0.3.
 Decimal decimalOf(double magnitude) {
+    if (const auto scaled = decimalOfScaled(magnitude))
+        return *scaled;
     Decimal decimal;
     if (magnitude == 0)
         return decimal;
@@ -62,18 +113,6 @@ Decimal decimalOf(double magnitude) {
         end = std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific, 14).ptr;
         readScientific(text, end, decimal);
     }
-    return decimal;
-}
-
-Decimal decimalOfWhole(std::uint64_t whole) {
-    Decimal decimal;
-    if (whole == 0)
-        return decimal;
-    const auto end =
-        std::to_chars(decimal.digits.data(), decimal.digits.data() + decimal.digits.size(), whole).ptr;
-    decimal.count = decimal.point = static_cast<int>(end - decimal.digits.data());
-    while (decimal.digits[decimal.count - 1] == '0')
-        --decimal.count;
     return decimal;
 }
 
@@ -156,6 +195,56 @@ void appendGeneralScientific(Decimal decimal, int width, std::string& out) {
     appendPadded(std::abs(exponent), 2, out);
 }
 
+// General's short way for a fixed-point number: the 15 digits rounded in one step to the
+// digits `width` characters hold. False, with nothing written, when it has no answer.
+bool appendGeneralFixed(double magnitude, int width, std::string& out) {
+    static constexpr std::uint64_t tens[] = {1,
+                                             10,
+                                             100,
+                                             1000,
+                                             10000,
+                                             100000,
+                                             1000000,
+                                             10000000,
+                                             100000000,
+                                             1000000000,
+                                             10000000000,
+                                             100000000000,
+                                             1000000000000,
+                                             10000000000000,
+                                             100000000000000,
+                                             1000000000000000};
+    std::uint64_t digits = 0;
+    int wholeDigits = 0;
+    if (magnitude >= 1e11 || !scaledDigits(magnitude, digits, wholeDigits))
+        return false;
+    const int keep = wholeDigits >= 1 ? std::max(width - 1, wholeDigits) : width - 2 + wholeDigits;
+    const std::uint64_t drop = tens[15 - keep];
+    digits = (digits + drop / 2) / drop;
+    if (digits >= tens[keep]) { // rounded up to one more digit: 9.99 to 10.0
+        digits /= 10;
+        ++wholeDigits;
+    }
+    if (wholeDigits > generalWidth)
+        return false;
+    char text[24];
+    const auto end = std::to_chars(text, text + sizeof text, digits).ptr;
+    const auto whole = std::max(wholeDigits, 0);
+    char* last = end;
+    while (last > text + whole && last[-1] == '0')
+        --last;
+    if (whole == 0)
+        out.append("0.").append(static_cast<std::size_t>(-wholeDigits), '0');
+    else
+        out.append(text, text + whole);
+    if (last > text + whole) {
+        if (whole > 0)
+            out += '.';
+        out.append(text + whole, last);
+    }
+    return true;
+}
+
 // General: whole numbers of up to 11 digits in full, other numbers rounded to fit 11
 // characters with the sign and the point, scientific past that or below 0.0001.
 void appendGeneral(double value, std::string& out) {
@@ -164,7 +253,7 @@ void appendGeneral(double value, std::string& out) {
         return;
     }
     const double magnitude = std::fabs(value);
-    if (magnitude < 1e11 && magnitude == std::floor(magnitude)) {
+    if (magnitude < 1e11 && magnitude == static_cast<double>(static_cast<std::int64_t>(magnitude))) {
         char text[24];
         out.append(text, std::to_chars(text, text + sizeof text, static_cast<std::int64_t>(value)).ptr);
         return;
@@ -172,6 +261,8 @@ void appendGeneral(double value, std::string& out) {
     const int width = value < 0 ? generalWidth - 1 : generalWidth;
     if (value < 0)
         out += '-';
+    if (appendGeneralFixed(magnitude, width, out))
+        return;
     Decimal decimal = decimalOf(magnitude);
     if (decimal.point >= -3 && decimal.point <= generalWidth) {
         roundTo(decimal, std::max(width - std::max(decimal.point, 1) - 1, 0));
@@ -781,23 +872,29 @@ std::pair<std::int64_t, std::int64_t> nearestFraction(double magnitude, std::int
 
 void fillFraction(const Section& section, double magnitude, Fill& fill) {
     const bool hasWhole = section.placeholders[static_cast<int>(Group::Whole)] > 0;
-    if (magnitude >= 1e15) {
-        fill.groups[0] = decimalOf(magnitude);
+    std::int64_t limit = section.fixedDenominator;
+    if (limit == 0) {
+        limit = 1;
+        for (int i = 0; i < std::min(section.placeholders[static_cast<int>(Group::Denominator)], 9); ++i)
+            limit *= 10;
+        limit = std::max<std::int64_t>(limit - 1, 1);
+    }
+    // Past this the numerator would not fit in 64 bits: the value shows as a whole number.
+    if (magnitude * static_cast<double>(limit) >= 1e17) {
+        Decimal rounded = decimalOf(magnitude);
+        roundTo(rounded, 0);
+        fill.groups[static_cast<int>(hasWhole ? Group::Whole : Group::Numerator)] = rounded;
+        fill.groups[static_cast<int>(Group::Denominator)] = decimalOfWhole(1);
         fill.blankFraction = hasWhole;
         return;
     }
     double whole = hasWhole ? std::floor(magnitude) : 0;
     const double part = magnitude - whole;
-    std::int64_t numerator = 0, denominator = 1;
-    if (section.fixedDenominator > 0) {
-        denominator = section.fixedDenominator;
-        numerator = static_cast<std::int64_t>(std::floor(part * static_cast<double>(denominator) + 0.5));
-    } else {
-        std::int64_t limit = 1;
-        for (int i = 0; i < std::min(section.placeholders[static_cast<int>(Group::Denominator)], 9); ++i)
-            limit *= 10;
-        std::tie(numerator, denominator) = nearestFraction(part, std::max<std::int64_t>(limit - 1, 1));
-    }
+    std::int64_t numerator = 0, denominator = limit;
+    if (section.fixedDenominator > 0)
+        numerator = static_cast<std::int64_t>(std::floor(part * static_cast<double>(limit) + 0.5));
+    else
+        std::tie(numerator, denominator) = nearestFraction(part, limit);
     if (hasWhole && numerator == denominator) {
         whole += 1;
         numerator = 0;
@@ -869,16 +966,18 @@ bool momentOf(double value, DateSystem dates, int subsecondDigits, Moment& momen
     for (int i = 0; i < subsecondDigits; ++i)
         moment.unitsPerSecond *= 10;
     const std::int64_t unitsPerDay = 86400 * moment.unitsPerSecond;
-    moment.totalUnits = static_cast<std::int64_t>(std::floor(value * static_cast<double>(unitsPerDay) + 0.5));
-    const std::int64_t serial = moment.totalUnits / unitsPerDay;
+    moment.totalUnits = static_cast<std::int64_t>(value * static_cast<double>(unitsPerDay) + 0.5);
+    // Whole seconds, the common case, divide by constants: multiplications, not divisions.
+    const bool whole = moment.unitsPerSecond == 1;
+    const std::int64_t serial = whole ? moment.totalUnits / 86400 : moment.totalUnits / unitsPerDay;
     if (static_cast<double>(serial) > (dates == DateSystem::From1900 ? lastSerial1900 : lastSerial1904))
         return false;
-    const std::int64_t units = moment.totalUnits % unitsPerDay;
-    const std::int64_t seconds = units / moment.unitsPerSecond;
-    moment.subsecond = static_cast<int>(units % moment.unitsPerSecond);
-    moment.hour = static_cast<int>(seconds / 3600);
-    moment.minute = static_cast<int>(seconds / 60 % 60);
-    moment.second = static_cast<int>(seconds % 60);
+    const std::int64_t units = moment.totalUnits - serial * unitsPerDay;
+    const auto seconds = static_cast<int>(whole ? units : units / moment.unitsPerSecond);
+    moment.subsecond = static_cast<int>(units - seconds * moment.unitsPerSecond);
+    moment.hour = seconds / 3600;
+    moment.minute = seconds / 60 % 60;
+    moment.second = seconds % 60;
     if (dates == DateSystem::From1904) {
         civilFromDays(serial - 24107, moment);
         moment.weekday = static_cast<int>((serial + 5) % 7);
