@@ -904,10 +904,12 @@ void fillFraction(const Section& section, double magnitude, Fill& fill) {
     fill.groups[static_cast<int>(Group::Denominator)] =
         decimalOfWhole(static_cast<std::uint64_t>(denominator));
     fill.blankFraction = hasWhole && numerator == 0;
-    if (fill.blankFraction && whole == 0) {
-        // A zero still shows its 0, whatever the placeholder.
-        fill.groups[0].digits[0] = '0';
-        fill.groups[0].count = fill.groups[0].point = 1;
+    // A zero still shows its 0, whatever the placeholder: in the whole part, or without one
+    // in the numerator ("0/1").
+    Decimal& zero = fill.groups[static_cast<int>(hasWhole ? Group::Whole : Group::Numerator)];
+    if (zero.count == 0 && (!hasWhole || fill.blankFraction)) {
+        zero.digits[0] = '0';
+        zero.count = zero.point = 1;
     }
 }
 
@@ -1212,9 +1214,13 @@ void NumberFormat::format(double value, DateSystem dates, std::string& out) cons
         out += unshowable;
         return;
     }
-    // The second section and any section with a condition show negatives without a sign.
-    const bool signless = section->condition || section - m_numberSections.data() == 1;
-    const bool negative = value < 0 && !signless;
+    // Only the first section shows a minus, and not when its condition is what makes a
+    // number negative ("[<0]").
+    const auto& condition = section->condition;
+    const bool negativeCondition =
+        condition && condition->operand == 0 &&
+        (condition->comparison == Comparison::Less || condition->comparison == Comparison::LessOrEqual);
+    const bool negative = value < 0 && section == m_numberSections.data() && !negativeCondition;
     const double magnitude = std::fabs(value);
     switch (section->type) {
     case Section::Type::Date:
