@@ -756,6 +756,8 @@ struct Fill {
     bool negativeExponent = false;
     // A fraction whose numerator is 0 shows its whole part alone, blanks in place of the rest.
     bool blankFraction = false;
+    // Whether what shows is zero: a negative number that rounds to zero shows no sign.
+    bool zero = false;
 };
 
 void appendPad(char placeholder, std::string& out) {
@@ -769,7 +771,8 @@ void appendDigit(const Section& section, const Token& token, const Fill& fill, s
     const Decimal& digits = fill.groups[static_cast<int>(token.group)];
     switch (token.group) {
     case Group::Decimals:
-        if (token.position < std::min(digits.count - digits.point, section.placeholders[1]))
+        if (digits.count > 0 &&
+            token.position < std::min(digits.count - digits.point, section.placeholders[1]))
             out += fractionDigit(digits, token.position);
         else
             appendPad(token.placeholder, out);
@@ -904,6 +907,7 @@ void fillFraction(const Section& section, double magnitude, Fill& fill) {
     fill.groups[static_cast<int>(Group::Denominator)] =
         decimalOfWhole(static_cast<std::uint64_t>(denominator));
     fill.blankFraction = hasWhole && numerator == 0;
+    fill.zero = numerator == 0 && whole == 0;
     // A zero still shows its 0, whatever the placeholder: in the whole part, or without one
     // in the numerator ("0/1").
     Decimal& zero = fill.groups[static_cast<int>(hasWhole ? Group::Whole : Group::Numerator)];
@@ -936,6 +940,7 @@ void fillScientific(const Section& section, double magnitude, Fill& fill) {
     }
     fill.groups[0] = mantissa;
     fill.groups[1] = mantissa;
+    fill.zero = mantissa.count == 0;
     fill.negativeExponent = exponent < 0;
     fill.groups[static_cast<int>(Group::Exponent)] =
         decimalOfWhole(static_cast<std::uint64_t>(std::abs(exponent)));
@@ -1084,10 +1089,9 @@ void appendNumber(const Section& section, double magnitude, bool negative, std::
         decimal.point += section.shift;
         roundTo(decimal, section.placeholders[static_cast<int>(Group::Decimals)]);
         fill.groups[0] = fill.groups[1] = decimal;
+        fill.zero = decimal.count == 0;
     }
-    // A negative number that rounds to zero shows no sign.
-    if (negative &&
-        std::any_of(fill.groups.begin(), fill.groups.end(), [](const Decimal& d) { return d.count > 0; }))
+    if (negative && !fill.zero)
         out += '-';
     appendNumberTokens(section, fill, out);
 }
