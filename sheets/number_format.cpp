@@ -195,36 +195,42 @@ void appendGeneralScientific(Decimal decimal, int width, std::string& out) {
     appendPadded(std::abs(exponent), 2, out);
 }
 
+constexpr std::uint64_t powersOfTen[] = {1,
+                                         10,
+                                         100,
+                                         1000,
+                                         10000,
+                                         100000,
+                                         1000000,
+                                         10000000,
+                                         100000000,
+                                         1000000000,
+                                         10000000000,
+                                         100000000000,
+                                         1000000000000,
+                                         10000000000000,
+                                         100000000000000,
+                                         1000000000000000};
+
+// Rounds the 15 digits scaledDigits gives to their first `keep` (1 to 15), half up. A carry
+// to one more digit (9.99 to 10.0) moves the point: the result then has keep + 1 digits.
+std::uint64_t roundDigits(std::uint64_t digits, int keep, int& wholeDigits) {
+    const std::uint64_t drop = powersOfTen[15 - keep];
+    digits = (digits + drop / 2) / drop;
+    if (digits >= powersOfTen[keep])
+        ++wholeDigits;
+    return digits;
+}
+
 // General's short way for a fixed-point number: the 15 digits rounded in one step to the
 // digits `width` characters hold. False, with nothing written, when it has no answer.
 bool appendGeneralFixed(double magnitude, int width, std::string& out) {
-    static constexpr std::uint64_t tens[] = {1,
-                                             10,
-                                             100,
-                                             1000,
-                                             10000,
-                                             100000,
-                                             1000000,
-                                             10000000,
-                                             100000000,
-                                             1000000000,
-                                             10000000000,
-                                             100000000000,
-                                             1000000000000,
-                                             10000000000000,
-                                             100000000000000,
-                                             1000000000000000};
     std::uint64_t digits = 0;
     int wholeDigits = 0;
     if (magnitude >= 1e11 || !scaledDigits(magnitude, digits, wholeDigits))
         return false;
     const int keep = wholeDigits >= 1 ? std::max(width - 1, wholeDigits) : width - 2 + wholeDigits;
-    const std::uint64_t drop = tens[15 - keep];
-    digits = (digits + drop / 2) / drop;
-    if (digits >= tens[keep]) { // rounded up to one more digit: 9.99 to 10.0
-        digits /= 10;
-        ++wholeDigits;
-    }
+    digits = roundDigits(digits, keep, wholeDigits);
     if (wholeDigits > generalWidth)
         return false;
     char text[24];
@@ -355,6 +361,13 @@ struct NumberFormat::Section {
     // Scientific mantissas whose whole part holds '#' keep exponents that are multiples of
     // its width ("##0.0E+0" shows 12.3E+3).
     bool engineering = false;
+    // A fixed-point section of the plain kind ("0.00", "#,##0", "0.0%", "¥#,##0.00元"): text,
+    // whole digits '#' then '0', a point and decimals '0' only, text; `zeros` counts the whole
+    // '0's. Such sections take the short way.
+    bool plain = false;
+    bool point = false;
+    int zeros = 0;
+    std::string prefix, suffix;
     int fixedDenominator = 0;
     bool twelveHour = false;
     int subsecondDigits = 0;
@@ -680,6 +693,32 @@ bool settleFraction(Section& section) {
     return true;
 }
 
+void settlePlain(Section& section) {
+    if (section.type != Section::Type::Number || section.placeholders[0] == 0)
+        return;
+    enum { Before, Within, After } where = Before;
+    char last = '#';
+    for (const Token& token : section.tokens) {
+        if (token.kind == Kind::Literal) {
+            if (token.text.empty()) // a thousands or scaling comma
+                continue;
+            if (where != Before)
+                where = After;
+            (where == Before ? section.prefix : section.suffix) += token.text;
+            continue;
+        }
+        const bool decimal = token.kind == Kind::Point || token.group == Group::Decimals;
+        if (where == After || token.placeholder == '?' ||
+            (token.placeholder == '#' && (decimal || last == '0')))
+            return; // text between digits, '?' pads, or a '#' after a '0'
+        section.point = section.point || token.kind == Kind::Point;
+        section.zeros += !decimal && token.placeholder == '0' ? 1 : 0;
+        last = decimal ? '0' : token.placeholder;
+        where = Within;
+    }
+    section.plain = true;
+}
+
 void settleNumber(Section& section) {
     auto& tokens = section.tokens;
     const auto find = [&](Kind kind) {
@@ -723,6 +762,7 @@ void settleNumber(Section& section) {
             section.engineering = section.type == Section::Type::Scientific;
     }
     section.engineering = section.engineering && section.placeholders[0] > 1;
+    settlePlain(section);
 }
 
 Section readSection(std::string_view code) {
@@ -819,12 +859,10 @@ void appendDigit(const Section& section, const Token& token, const Fill& fill, s
 }
 
 void appendNumberTokens(const Section& section, const Fill& fill, std::string& out) {
-    bool afterNumerator = false;
     for (const Token& token : section.tokens) {
         switch (token.kind) {
         case Kind::Digit:
             appendDigit(section, token, fill, out);
-            afterNumerator = afterNumerator || token.group == Group::Numerator;
             break;
         case Kind::Point:
             out += '.';
@@ -1078,7 +1116,41 @@ void appendDate(const Section& section, double value, DateSystem dates, std::str
         appendDatePart(section, token, moment, out);
 }
 
+// The short way of a plain fixed-point section: false, with nothing written, when it has no
+// answer (a value rounding to zero or past 15 digits, or one scaledDigits cannot decide).
+bool appendPlainFixed(const Section& section, double magnitude, bool negative, std::string& out) {
+    std::uint64_t digits = 0;
+    int wholeDigits = 0;
+    if (!scaledDigits(magnitude, digits, wholeDigits))
+        return false;
+    wholeDigits += section.shift;
+    const int decimals = section.placeholders[static_cast<int>(Group::Decimals)];
+    const int keep = wholeDigits + decimals;
+    if (keep < 1 || keep > 15)
+        return false;
+    digits = roundDigits(digits, keep, wholeDigits);
+    char text[24];
+    std::to_chars(text, text + sizeof text, digits);
+    if (negative)
+        out += '-';
+    out += section.prefix;
+    const int shown = std::max(wholeDigits, 0);
+    for (int i = std::max(shown, section.zeros) - 1; i >= 0; --i) {
+        out += i < shown ? text[shown - 1 - i] : '0';
+        if (section.thousands && i > 0 && i % 3 == 0)
+            out += ',';
+    }
+    if (section.point)
+        out += '.';
+    for (int i = wholeDigits; i < wholeDigits + decimals; ++i)
+        out += i >= 0 ? text[i] : '0';
+    out += section.suffix;
+    return true;
+}
+
 void appendNumber(const Section& section, double magnitude, bool negative, std::string& out) {
+    if (section.plain && appendPlainFixed(section, magnitude, negative, out))
+        return;
     Fill fill;
     if (section.type == Section::Type::Fraction) {
         fillFraction(section, magnitude, fill);

@@ -284,5 +284,24 @@ TEST(NumberFormat, RandomValuesReadBack) {
     }
 }
 
+// Plain fixed-point codes take a short way; a text between the digits makes the same code
+// take the long one, and the two must agree but for that text.
+TEST(NumberFormat, PlainCodesAgreeWithTheLongWay) {
+    const std::pair<const char*, const char*> codes[] = {
+        {"#,##0.00", "#,##-0.00"}, {"0.0%", "#-0.0%"}, {"#,##0,", "#,##-0,"}, {"¥0.000元", "¥#-0.000元"}};
+    std::mt19937_64 random(11);
+    std::uniform_real_distribution<double> mantissa(-10, 10);
+    std::uniform_int_distribution<int> exponent(-6, 16), places(0, 6);
+    const auto dashless = [](std::string text) { return std::erase(text, '-'), text; };
+    for (int i = 0; i < 5000; ++i) {
+        const double scale = std::pow(10.0, places(random));
+        const double value = std::round(mantissa(random) * std::pow(10.0, exponent(random)) * scale) / scale;
+        for (const auto& [plain, split] : codes) {
+            SCOPED_TRACE(std::to_string(value) + " " + plain);
+            EXPECT_EQ(dashless(shown(value, split)), dashless(shown(value, plain)));
+        }
+    }
+}
+
 } // namespace
 } // namespace brisquel::sheets
