@@ -174,6 +174,12 @@ void appendPlain(const Decimal& decimal, std::string& out) {
 }
 
 void appendPadded(std::int64_t number, int width, std::string& out) {
+    if (number >= 0 && number < 100 && width <= 2) { // the parts of a date and time
+        if (number >= 10 || width == 2)
+            out += static_cast<char>('0' + number / 10);
+        out += static_cast<char>('0' + number % 10);
+        return;
+    }
     char text[24];
     const auto end = std::to_chars(text, text + sizeof text, number).ptr;
     for (auto length = end - text; length < width; ++length)
@@ -800,6 +806,14 @@ struct Fill {
     bool zero = false;
 };
 
+// Most literals are one character: a separator between digits or date parts.
+void appendLiteral(const std::string& text, std::string& out) {
+    if (text.size() == 1)
+        out += text[0];
+    else
+        out += text;
+}
+
 void appendPad(char placeholder, std::string& out) {
     if (placeholder == '0')
         out += '0';
@@ -878,7 +892,7 @@ void appendNumberTokens(const Section& section, const Fill& fill, std::string& o
             out += fill.blankFraction ? ' ' : '/';
             break;
         default:
-            out += token.text;
+            appendLiteral(token.text, out);
             break;
         }
     }
@@ -1101,7 +1115,7 @@ void appendDatePart(const Section& section, const Token& token, const Moment& mo
         appendPadded(moment.totalUnits / moment.unitsPerSecond, count, out);
         break;
     default:
-        out += token.text;
+        appendLiteral(token.text, out);
         break;
     }
 }
