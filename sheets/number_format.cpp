@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <tuple>
 
@@ -30,7 +31,7 @@ constexpr double lastSerial1904 = lastSerial1900 - 1462;
 // A number as the decimal digits a cell keeps: at most 15 significant digits and no trailing
 // zeros; the value is 0.digits times ten to the power `point`. No digits is zero.
 struct Decimal {
-    std::array<char, 24> digits{};
+    std::array<char, 24> digits; // only the first `count` are ever read
     int count = 0;
     int point = 0;
 };
@@ -49,9 +50,59 @@ void readScientific(const char* begin, const char* end, Decimal& decimal) {
     decimal.point = exponent + 1;
 }
 
+Decimal decimalOfWhole(std::uint64_t whole) {
+    Decimal decimal;
+    if (whole == 0)
+        return decimal;
+    const auto end =
+        std::to_chars(decimal.digits.data(), decimal.digits.data() + decimal.digits.size(), whole).ptr;
+    decimal.count = decimal.point = static_cast<int>(end - decimal.digits.data());
+    while (decimal.digits[decimal.count - 1] == '0')
+        --decimal.count;
+    return decimal;
+}
+
+// The short way for the numbers sheets mostly hold: scaled to 15 whole digits, the value
+// rounds to its 15 significant digits unless the scaling's own rounding error (under 0.07 of
+// the last digit) could tip a half; then there is no answer and the long way decides.
+// `digits` gets the 15 digits, `wholeDigits` n where 10^(n-1) <= magnitude < 10^n.
+bool scaledDigits(double magnitude, std::uint64_t& digits, int& wholeDigits) {
+    static constexpr double powers[] = {1e-4, 1e-3, 1e-2, 1e-1, 1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6, 1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18};
+    if (!(magnitude >= 1e-4 && magnitude < 1e15))
+        return false;
+    // From the binary exponent: 1233 / 4096 is just under log10(2), so the guess is n or n - 1.
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &magnitude, sizeof bits);
+    wholeDigits = ((static_cast<int>(bits >> 52) - 1023) * 1233 >> 12) + 1;
+    if (magnitude >= powers[wholeDigits + 4])
+        ++wholeDigits;
+    const double scaled = magnitude * powers[19 - wholeDigits];
+    if (scaled < 1e14 || scaled >= 1e15)
+        return false;
+    digits = static_cast<std::uint64_t>(scaled); // truncates: the floor of a positive number
+    const double fraction = scaled - static_cast<double>(digits);
+    if (fraction > 0.4 && fraction < 0.6)
+        return false;
+    digits += fraction >= 0.6 ? 1 : 0;
+    return true;
+}
+
+std::optional<Decimal> decimalOfScaled(double magnitude) {
+    std::uint64_t digits = 0;
+    int wholeDigits = 0;
+    if (!scaledDigits(magnitude, digits, wholeDigits))
+        return std::nullopt;
+    Decimal decimal = decimalOfWhole(digits);
+    decimal.point += wholeDigits - 15;
+    return decimal;
+}
+
 // `magnitude` is finite and not negative. The shortest text that reads back as the same
 // double is what was typed; past 15 digits Excel keeps 15, so 0.1+0.2 is 0.3.
 Decimal decimalOf(double magnitude) {
+    if (const auto scaled = decimalOfScaled(magnitude))
+        return *scaled;
     Decimal decimal;
     if (magnitude == 0)
         return decimal;
@@ -62,18 +113,6 @@ Decimal decimalOf(double magnitude) {
         end = std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific, 14).ptr;
         readScientific(text, end, decimal);
     }
-    return decimal;
-}
-
-Decimal decimalOfWhole(std::uint64_t whole) {
-    Decimal decimal;
-    if (whole == 0)
-        return decimal;
-    const auto end =
-        std::to_chars(decimal.digits.data(), decimal.digits.data() + decimal.digits.size(), whole).ptr;
-    decimal.count = decimal.point = static_cast<int>(end - decimal.digits.data());
-    while (decimal.digits[decimal.count - 1] == '0')
-        --decimal.count;
     return decimal;
 }
 
@@ -135,6 +174,12 @@ void appendPlain(const Decimal& decimal, std::string& out) {
 }
 
 void appendPadded(std::int64_t number, int width, std::string& out) {
+    if (number >= 0 && number < 100 && width <= 2) { // the parts of a date and time
+        if (number >= 10 || width == 2)
+            out += static_cast<char>('0' + number / 10);
+        out += static_cast<char>('0' + number % 10);
+        return;
+    }
     char text[24];
     const auto end = std::to_chars(text, text + sizeof text, number).ptr;
     for (auto length = end - text; length < width; ++length)
@@ -156,6 +201,62 @@ void appendGeneralScientific(Decimal decimal, int width, std::string& out) {
     appendPadded(std::abs(exponent), 2, out);
 }
 
+constexpr std::uint64_t powersOfTen[] = {1,
+                                         10,
+                                         100,
+                                         1000,
+                                         10000,
+                                         100000,
+                                         1000000,
+                                         10000000,
+                                         100000000,
+                                         1000000000,
+                                         10000000000,
+                                         100000000000,
+                                         1000000000000,
+                                         10000000000000,
+                                         100000000000000,
+                                         1000000000000000};
+
+// Rounds the 15 digits scaledDigits gives to their first `keep` (1 to 15), half up. A carry
+// to one more digit (9.99 to 10.0) moves the point: the result then has keep + 1 digits.
+std::uint64_t roundDigits(std::uint64_t digits, int keep, int& wholeDigits) {
+    const std::uint64_t drop = powersOfTen[15 - keep];
+    digits = (digits + drop / 2) / drop;
+    if (digits >= powersOfTen[keep])
+        ++wholeDigits;
+    return digits;
+}
+
+// General's short way for a fixed-point number: the 15 digits rounded in one step to the
+// digits `width` characters hold. False, with nothing written, when it has no answer.
+bool appendGeneralFixed(double magnitude, int width, std::string& out) {
+    std::uint64_t digits = 0;
+    int wholeDigits = 0;
+    if (magnitude >= 1e11 || !scaledDigits(magnitude, digits, wholeDigits))
+        return false;
+    const int keep = wholeDigits >= 1 ? std::max(width - 1, wholeDigits) : width - 2 + wholeDigits;
+    digits = roundDigits(digits, keep, wholeDigits);
+    if (wholeDigits > generalWidth)
+        return false;
+    char text[24];
+    const auto end = std::to_chars(text, text + sizeof text, digits).ptr;
+    const auto whole = std::max(wholeDigits, 0);
+    char* last = end;
+    while (last > text + whole && last[-1] == '0')
+        --last;
+    if (whole == 0)
+        out.append("0.").append(static_cast<std::size_t>(-wholeDigits), '0');
+    else
+        out.append(text, text + whole);
+    if (last > text + whole) {
+        if (whole > 0)
+            out += '.';
+        out.append(text + whole, last);
+    }
+    return true;
+}
+
 // General: whole numbers of up to 11 digits in full, other numbers rounded to fit 11
 // characters with the sign and the point, scientific past that or below 0.0001.
 void appendGeneral(double value, std::string& out) {
@@ -164,7 +265,7 @@ void appendGeneral(double value, std::string& out) {
         return;
     }
     const double magnitude = std::fabs(value);
-    if (magnitude < 1e11 && magnitude == std::floor(magnitude)) {
+    if (magnitude < 1e11 && magnitude == static_cast<double>(static_cast<std::int64_t>(magnitude))) {
         char text[24];
         out.append(text, std::to_chars(text, text + sizeof text, static_cast<std::int64_t>(value)).ptr);
         return;
@@ -172,6 +273,8 @@ void appendGeneral(double value, std::string& out) {
     const int width = value < 0 ? generalWidth - 1 : generalWidth;
     if (value < 0)
         out += '-';
+    if (appendGeneralFixed(magnitude, width, out))
+        return;
     Decimal decimal = decimalOf(magnitude);
     if (decimal.point >= -3 && decimal.point <= generalWidth) {
         roundTo(decimal, std::max(width - std::max(decimal.point, 1) - 1, 0));
@@ -264,6 +367,13 @@ struct NumberFormat::Section {
     // Scientific mantissas whose whole part holds '#' keep exponents that are multiples of
     // its width ("##0.0E+0" shows 12.3E+3).
     bool engineering = false;
+    // A fixed-point section of the plain kind ("0.00", "#,##0", "0.0%", "¥#,##0.00元"): text,
+    // whole digits '#' then '0', a point and decimals '0' only, text; `zeros` counts the whole
+    // '0's. Such sections take the short way.
+    bool plain = false;
+    bool point = false;
+    int zeros = 0;
+    std::string prefix, suffix;
     int fixedDenominator = 0;
     bool twelveHour = false;
     int subsecondDigits = 0;
@@ -589,6 +699,32 @@ bool settleFraction(Section& section) {
     return true;
 }
 
+void settlePlain(Section& section) {
+    if (section.type != Section::Type::Number || section.placeholders[0] == 0)
+        return;
+    enum { Before, Within, After } where = Before;
+    char last = '#';
+    for (const Token& token : section.tokens) {
+        if (token.kind == Kind::Literal) {
+            if (token.text.empty()) // a thousands or scaling comma
+                continue;
+            if (where != Before)
+                where = After;
+            (where == Before ? section.prefix : section.suffix) += token.text;
+            continue;
+        }
+        const bool decimal = token.kind == Kind::Point || token.group == Group::Decimals;
+        if (where == After || token.placeholder == '?' ||
+            (token.placeholder == '#' && (decimal || last == '0')))
+            return; // text between digits, '?' pads, or a '#' after a '0'
+        section.point = section.point || token.kind == Kind::Point;
+        section.zeros += !decimal && token.placeholder == '0' ? 1 : 0;
+        last = decimal ? '0' : token.placeholder;
+        where = Within;
+    }
+    section.plain = true;
+}
+
 void settleNumber(Section& section) {
     auto& tokens = section.tokens;
     const auto find = [&](Kind kind) {
@@ -632,6 +768,7 @@ void settleNumber(Section& section) {
             section.engineering = section.type == Section::Type::Scientific;
     }
     section.engineering = section.engineering && section.placeholders[0] > 1;
+    settlePlain(section);
 }
 
 Section readSection(std::string_view code) {
@@ -665,7 +802,17 @@ struct Fill {
     bool negativeExponent = false;
     // A fraction whose numerator is 0 shows its whole part alone, blanks in place of the rest.
     bool blankFraction = false;
+    // Whether what shows is zero: a negative number that rounds to zero shows no sign.
+    bool zero = false;
 };
+
+// Most literals are one character: a separator between digits or date parts.
+void appendLiteral(const std::string& text, std::string& out) {
+    if (text.size() == 1)
+        out += text[0];
+    else
+        out += text;
+}
 
 void appendPad(char placeholder, std::string& out) {
     if (placeholder == '0')
@@ -678,7 +825,8 @@ void appendDigit(const Section& section, const Token& token, const Fill& fill, s
     const Decimal& digits = fill.groups[static_cast<int>(token.group)];
     switch (token.group) {
     case Group::Decimals:
-        if (token.position < std::min(digits.count - digits.point, section.placeholders[1]))
+        if (digits.count > 0 &&
+            token.position < std::min(digits.count - digits.point, section.placeholders[1]))
             out += fractionDigit(digits, token.position);
         else
             appendPad(token.placeholder, out);
@@ -725,12 +873,10 @@ void appendDigit(const Section& section, const Token& token, const Fill& fill, s
 }
 
 void appendNumberTokens(const Section& section, const Fill& fill, std::string& out) {
-    bool afterNumerator = false;
     for (const Token& token : section.tokens) {
         switch (token.kind) {
         case Kind::Digit:
             appendDigit(section, token, fill, out);
-            afterNumerator = afterNumerator || token.group == Group::Numerator;
             break;
         case Kind::Point:
             out += '.';
@@ -746,7 +892,7 @@ void appendNumberTokens(const Section& section, const Fill& fill, std::string& o
             out += fill.blankFraction ? ' ' : '/';
             break;
         default:
-            out += token.text;
+            appendLiteral(token.text, out);
             break;
         }
     }
@@ -781,23 +927,29 @@ std::pair<std::int64_t, std::int64_t> nearestFraction(double magnitude, std::int
 
 void fillFraction(const Section& section, double magnitude, Fill& fill) {
     const bool hasWhole = section.placeholders[static_cast<int>(Group::Whole)] > 0;
-    if (magnitude >= 1e15) {
-        fill.groups[0] = decimalOf(magnitude);
+    std::int64_t limit = section.fixedDenominator;
+    if (limit == 0) {
+        limit = 1;
+        for (int i = 0; i < std::min(section.placeholders[static_cast<int>(Group::Denominator)], 9); ++i)
+            limit *= 10;
+        limit = std::max<std::int64_t>(limit - 1, 1);
+    }
+    // Past this the numerator would not fit in 64 bits: the value shows as a whole number.
+    if (magnitude * static_cast<double>(limit) >= 1e17) {
+        Decimal rounded = decimalOf(magnitude);
+        roundTo(rounded, 0);
+        fill.groups[static_cast<int>(hasWhole ? Group::Whole : Group::Numerator)] = rounded;
+        fill.groups[static_cast<int>(Group::Denominator)] = decimalOfWhole(1);
         fill.blankFraction = hasWhole;
         return;
     }
     double whole = hasWhole ? std::floor(magnitude) : 0;
     const double part = magnitude - whole;
-    std::int64_t numerator = 0, denominator = 1;
-    if (section.fixedDenominator > 0) {
-        denominator = section.fixedDenominator;
-        numerator = static_cast<std::int64_t>(std::floor(part * static_cast<double>(denominator) + 0.5));
-    } else {
-        std::int64_t limit = 1;
-        for (int i = 0; i < std::min(section.placeholders[static_cast<int>(Group::Denominator)], 9); ++i)
-            limit *= 10;
-        std::tie(numerator, denominator) = nearestFraction(part, std::max<std::int64_t>(limit - 1, 1));
-    }
+    std::int64_t numerator = 0, denominator = limit;
+    if (section.fixedDenominator > 0)
+        numerator = static_cast<std::int64_t>(std::floor(part * static_cast<double>(limit) + 0.5));
+    else
+        std::tie(numerator, denominator) = nearestFraction(part, limit);
     if (hasWhole && numerator == denominator) {
         whole += 1;
         numerator = 0;
@@ -807,10 +959,13 @@ void fillFraction(const Section& section, double magnitude, Fill& fill) {
     fill.groups[static_cast<int>(Group::Denominator)] =
         decimalOfWhole(static_cast<std::uint64_t>(denominator));
     fill.blankFraction = hasWhole && numerator == 0;
-    if (fill.blankFraction && whole == 0) {
-        // A zero still shows its 0, whatever the placeholder.
-        fill.groups[0].digits[0] = '0';
-        fill.groups[0].count = fill.groups[0].point = 1;
+    fill.zero = numerator == 0 && whole == 0;
+    // A zero still shows its 0, whatever the placeholder: in the whole part, or without one
+    // in the numerator ("0/1").
+    Decimal& zero = fill.groups[static_cast<int>(hasWhole ? Group::Whole : Group::Numerator)];
+    if (zero.count == 0 && (!hasWhole || fill.blankFraction)) {
+        zero.digits[0] = '0';
+        zero.count = zero.point = 1;
     }
 }
 
@@ -837,6 +992,7 @@ void fillScientific(const Section& section, double magnitude, Fill& fill) {
     }
     fill.groups[0] = mantissa;
     fill.groups[1] = mantissa;
+    fill.zero = mantissa.count == 0;
     fill.negativeExponent = exponent < 0;
     fill.groups[static_cast<int>(Group::Exponent)] =
         decimalOfWhole(static_cast<std::uint64_t>(std::abs(exponent)));
@@ -869,16 +1025,18 @@ bool momentOf(double value, DateSystem dates, int subsecondDigits, Moment& momen
     for (int i = 0; i < subsecondDigits; ++i)
         moment.unitsPerSecond *= 10;
     const std::int64_t unitsPerDay = 86400 * moment.unitsPerSecond;
-    moment.totalUnits = static_cast<std::int64_t>(std::floor(value * static_cast<double>(unitsPerDay) + 0.5));
-    const std::int64_t serial = moment.totalUnits / unitsPerDay;
+    moment.totalUnits = static_cast<std::int64_t>(value * static_cast<double>(unitsPerDay) + 0.5);
+    // Whole seconds, the common case, divide by constants: multiplications, not divisions.
+    const bool whole = moment.unitsPerSecond == 1;
+    const std::int64_t serial = whole ? moment.totalUnits / 86400 : moment.totalUnits / unitsPerDay;
     if (static_cast<double>(serial) > (dates == DateSystem::From1900 ? lastSerial1900 : lastSerial1904))
         return false;
-    const std::int64_t units = moment.totalUnits % unitsPerDay;
-    const std::int64_t seconds = units / moment.unitsPerSecond;
-    moment.subsecond = static_cast<int>(units % moment.unitsPerSecond);
-    moment.hour = static_cast<int>(seconds / 3600);
-    moment.minute = static_cast<int>(seconds / 60 % 60);
-    moment.second = static_cast<int>(seconds % 60);
+    const std::int64_t units = moment.totalUnits - serial * unitsPerDay;
+    const auto seconds = static_cast<int>(whole ? units : units / moment.unitsPerSecond);
+    moment.subsecond = static_cast<int>(units - seconds * moment.unitsPerSecond);
+    moment.hour = seconds / 3600;
+    moment.minute = seconds / 60 % 60;
+    moment.second = seconds % 60;
     if (dates == DateSystem::From1904) {
         civilFromDays(serial - 24107, moment);
         moment.weekday = static_cast<int>((serial + 5) % 7);
@@ -957,7 +1115,7 @@ void appendDatePart(const Section& section, const Token& token, const Moment& mo
         appendPadded(moment.totalUnits / moment.unitsPerSecond, count, out);
         break;
     default:
-        out += token.text;
+        appendLiteral(token.text, out);
         break;
     }
 }
@@ -972,7 +1130,41 @@ void appendDate(const Section& section, double value, DateSystem dates, std::str
         appendDatePart(section, token, moment, out);
 }
 
+// The short way of a plain fixed-point section: false, with nothing written, when it has no
+// answer (a value rounding to zero or past 15 digits, or one scaledDigits cannot decide).
+bool appendPlainFixed(const Section& section, double magnitude, bool negative, std::string& out) {
+    std::uint64_t digits = 0;
+    int wholeDigits = 0;
+    if (!scaledDigits(magnitude, digits, wholeDigits))
+        return false;
+    wholeDigits += section.shift;
+    const int decimals = section.placeholders[static_cast<int>(Group::Decimals)];
+    const int keep = wholeDigits + decimals;
+    if (keep < 1 || keep > 15)
+        return false;
+    digits = roundDigits(digits, keep, wholeDigits);
+    char text[24];
+    std::to_chars(text, text + sizeof text, digits);
+    if (negative)
+        out += '-';
+    out += section.prefix;
+    const int shown = std::max(wholeDigits, 0);
+    for (int i = std::max(shown, section.zeros) - 1; i >= 0; --i) {
+        out += i < shown ? text[shown - 1 - i] : '0';
+        if (section.thousands && i > 0 && i % 3 == 0)
+            out += ',';
+    }
+    if (section.point)
+        out += '.';
+    for (int i = wholeDigits; i < wholeDigits + decimals; ++i)
+        out += i >= 0 ? text[i] : '0';
+    out += section.suffix;
+    return true;
+}
+
 void appendNumber(const Section& section, double magnitude, bool negative, std::string& out) {
+    if (section.plain && appendPlainFixed(section, magnitude, negative, out))
+        return;
     Fill fill;
     if (section.type == Section::Type::Fraction) {
         fillFraction(section, magnitude, fill);
@@ -983,10 +1175,9 @@ void appendNumber(const Section& section, double magnitude, bool negative, std::
         decimal.point += section.shift;
         roundTo(decimal, section.placeholders[static_cast<int>(Group::Decimals)]);
         fill.groups[0] = fill.groups[1] = decimal;
+        fill.zero = decimal.count == 0;
     }
-    // A negative number that rounds to zero shows no sign.
-    if (negative &&
-        std::any_of(fill.groups.begin(), fill.groups.end(), [](const Decimal& d) { return d.count > 0; }))
+    if (negative && !fill.zero)
         out += '-';
     appendNumberTokens(section, fill, out);
 }
@@ -1113,9 +1304,13 @@ void NumberFormat::format(double value, DateSystem dates, std::string& out) cons
         out += unshowable;
         return;
     }
-    // The second section and any section with a condition show negatives without a sign.
-    const bool signless = section->condition || section - m_numberSections.data() == 1;
-    const bool negative = value < 0 && !signless;
+    // Only the first section shows a minus, and not when its condition is what makes a
+    // number negative ("[<0]").
+    const auto& condition = section->condition;
+    const bool negativeCondition =
+        condition && condition->operand == 0 &&
+        (condition->comparison == Comparison::Less || condition->comparison == Comparison::LessOrEqual);
+    const bool negative = value < 0 && section == m_numberSections.data() && !negativeCondition;
     const double magnitude = std::fabs(value);
     switch (section->type) {
     case Section::Type::Date:

@@ -27,12 +27,15 @@ public:
     NumberFormat& operator=(NumberFormat&&) noexcept;
     ~NumberFormat();
 
-    // Appends the text a cell holding `value` shows.
+    // Appends the text a cell holding `value` shows. A date before 1900 (or 1904) or after
+    // 9999-12-31, or a value no section's condition takes, shows "########"; NaN and the
+    // infinities, which no workbook holds, show "#NUM!". Never throws but std::bad_alloc.
     void format(double value, DateSystem dates, std::string& out) const;
     // Appends the text a cell holding the text `text` shows: the code's text section applied
     // to it (as "@" or "\"编号:\"@"), or the text as it stands.
     void formatText(std::string_view text, std::string& out) const;
 
+    // One section of the code as read; named here for the helpers that read and show it.
     struct Section;
 
 private:

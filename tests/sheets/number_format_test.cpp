@@ -83,6 +83,7 @@ TEST(NumberFormat, DigitPlaceholders) {
         {"scaled by thousand", 1234.5, "0.0,", d1900, "1.2"},
         {"scaled by million", 1234567, "0.0,,", d1900, "1.2"},
         {"question marks pad", 1.5, "0.0?", d1900, "1.5 "},
+        {"question marks pad a rounded zero", 0.002, "0.0?", d1900, "0.0 "},
         {"hash hides zeros", 1.5, "#.##", d1900, "1.5"},
         {"literal digits", 1234567, "000-0000", d1900, "123-4567"},
         {"zero padded", 12, "000-0000", d1900, "000-0012"},
@@ -113,6 +114,8 @@ TEST(NumberFormat, SectionsAndConditions) {
         {"condition second", -3, "[>=100][Red]0;[<0]0.0;0.00", d1900, "3.0"},
         {"condition neither", 7, "[>=100][Red]0;[<0]0.0;0.00", d1900, "7.00"},
         {"condition drops sign", -5, "[<0]\"neg\"0;0", d1900, "neg5"},
+        {"first section keeps sign", -20, "[<=-10]0;0", d1900, "-20"},
+        {"third section drops sign", -3, "[>=100]0;[<=-10]0.0;0.00", d1900, "3.00"},
         {"unconditioned takes the rest", -5, "[>=100]0;0.0", d1900, "5.0"},
         {"no section takes it", 5, "[>10]0", d1900, "########"},
         {"text section skipped for numbers", 0.5, "h\"时\"mm\"分\";@", d1900, "12时00分"},
@@ -138,6 +141,7 @@ TEST(NumberFormat, ScientificAndFractions) {
         {"two digit nearest", 3.14159, "# ?\?/??", d1900, "3 14/99"},
         {"improper", 0.333, "?/?", d1900, "1/3"},
         {"improper above one", 2.5, "?/?", d1900, "5/2"},
+        {"improper zero", -0.05, "?/?", d1900, "0/1"},
         {"rounds up to whole", 0.999, "# ?/?", d1900, "1    "},
         {"fixed denominator", 3.75, "# ?/8", d1900, "3 6/8"},
         {"fixed hundredths", 0.37, "?/100", d1900, "37/100"},
@@ -277,6 +281,25 @@ TEST(NumberFormat, RandomValuesReadBack) {
         for (int q = 1; q < 1000; ++q)
             best = std::min(best, std::fabs(part - std::floor(part * q + 0.5) / q));
         EXPECT_LE(std::fabs(std::fabs(value) - std::fabs(readFraction(mixed))), best + 1e-9);
+    }
+}
+
+// Plain fixed-point codes take a short way; a text between the digits makes the same code
+// take the long one, and the two must agree but for that text.
+TEST(NumberFormat, PlainCodesAgreeWithTheLongWay) {
+    const std::pair<const char*, const char*> codes[] = {
+        {"#,##0.00", "#,##-0.00"}, {"0.0%", "#-0.0%"}, {"#,##0,", "#,##-0,"}, {"¥0.000元", "¥#-0.000元"}};
+    std::mt19937_64 random(11);
+    std::uniform_real_distribution<double> mantissa(-10, 10);
+    std::uniform_int_distribution<int> exponent(-6, 16), places(0, 6);
+    const auto dashless = [](std::string text) { return std::erase(text, '-'), text; };
+    for (int i = 0; i < 5000; ++i) {
+        const double scale = std::pow(10.0, places(random));
+        const double value = std::round(mantissa(random) * std::pow(10.0, exponent(random)) * scale) / scale;
+        for (const auto& [plain, split] : codes) {
+            SCOPED_TRACE(std::to_string(value) + " " + plain);
+            EXPECT_EQ(dashless(shown(value, split)), dashless(shown(value, plain)));
+        }
     }
 }
 
