@@ -207,9 +207,7 @@ void refuseBinary(std::string_view bytes) {
         {"7z\xBC\xAF\x27\x1C", "7z 压缩文件"},
         {"Rar!\x1A\x07", "RAR 压缩文件"},
         {"PK\x03\x04", "ZIP 压缩文件"},
-        {"\x7F"
-         "ELF",
-         "Linux 程序"},
+        {"\177ELF", "Linux 程序"},
     }};
     for (const Kind& kind : kinds) {
         if (bytes.starts_with(kind.start))
@@ -289,21 +287,21 @@ Source sourceOf(std::string_view bytes, std::string& converted) {
     return source;
 }
 
-// About how long the text of `bytes` will be.
+// About how long the text of `source` will be, with `rows` row ends.
 std::size_t textSize(const Source& source, std::int64_t rows) {
     const std::size_t size = source.bytes.size();
     return (source.encoding == Encoding::Gb18030 ? size + size / 2 : size) + static_cast<std::size_t>(rows);
 }
 
-// Hands on `text`, decoded and, with `commasToTabs`, each comma a TAB, in pieces cut after
+// Hands on `text`, decoded and, with `commasAsTabs`, each comma a TAB, in pieces cut after
 // an LF; then a CR LF when `endRow`. For text whose rows already end as they should.
-void passOn(const Source& source, std::string_view text, bool commas, bool endRow, Pieces& pieces) {
+void passOn(const Source& source, std::string_view text, bool commasAsTabs, bool endRow, Pieces& pieces) {
     for (std::size_t at = 0; at < text.size();) {
         std::size_t next = at + pieceSize < text.size() ? text.find('\n', at + pieceSize) : text.npos;
         next = next == text.npos ? text.size() : next + 1;
         char* const first = pieces.room((next - at) * growth);
         char* const out = decode(source.encoding, text.substr(at, next - at), first);
-        if (commas)
+        if (commasAsTabs)
             commasToTabs(first, out);
         pieces.wrote(out);
         at = next;
