@@ -10,6 +10,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #if defined(__SSE2__)
@@ -115,27 +116,49 @@ const char* findFirstOf(const char* p, const char* end, char a, char b, char c) 
     return p;
 }
 
-// How many bytes `c` [p, end) holds.
-std::size_t countOf(const char* p, const char* end, char c) {
-    std::size_t count = 0;
+// Where a row without quotes would end: the first quote, CR or LF from `p` on, or `end`;
+// and how many commas come before it.
+struct RowScan {
+    const char* stop;
+    std::size_t commas;
+};
+
+RowScan scanRow(const char* p, const char* end) {
+    std::size_t commas = 0;
 #if defined(__SSE2__)
-    // Each byte lane counts its hits, up to 255 blocks, then adds them to the total.
-    const __m128i vc = _mm_set1_epi8(c);
+    // Each byte lane counts the commas it sees, up to 255 blocks, then adds them to `commas`.
     const __m128i zero = _mm_setzero_si128();
-    while (end - p >= 16) {
-        __m128i lanes = zero;
-        for (int blocks = 0; blocks < 255 && end - p >= 16; ++blocks, p += 16) {
-            const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-            lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(block, vc));
-        }
+    const __m128i laneNumbers = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+    __m128i lanes = zero;
+    const auto addLanes = [&] {
         alignas(16) std::uint64_t sums[2];
         _mm_store_si128(reinterpret_cast<__m128i*>(sums), _mm_sad_epu8(lanes, zero));
-        count += static_cast<std::size_t>(sums[0] + sums[1]);
+        commas += static_cast<std::size_t>(sums[0] + sums[1]);
+        lanes = zero;
+    };
+    for (int blocks = 1; end - p >= 16; p += 16, ++blocks) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i stops = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, _mm_set1_epi8('"')),
+                                                        _mm_cmpeq_epi8(block, _mm_set1_epi8('\r'))),
+                                           _mm_cmpeq_epi8(block, _mm_set1_epi8('\n')));
+        __m128i blockCommas = _mm_cmpeq_epi8(block, _mm_set1_epi8(','));
+        if (const auto mask = static_cast<unsigned>(_mm_movemask_epi8(stops)); mask != 0) {
+            const int at = __builtin_ctz(mask);
+            blockCommas =
+                _mm_and_si128(blockCommas, _mm_cmpgt_epi8(_mm_set1_epi8(static_cast<char>(at)), laneNumbers));
+            lanes = _mm_sub_epi8(lanes, blockCommas);
+            addLanes();
+            return {p + at, commas};
+        }
+        lanes = _mm_sub_epi8(lanes, blockCommas);
+        if (blocks % 255 == 0)
+            addLanes();
     }
+    addLanes();
 #endif
-    for (; p < end; ++p)
-        count += *p == c ? 1 : 0;
-    return count;
+    for (; p < end && *p != '"' && *p != '\r' && *p != '\n'; ++p)
+        commas += *p == ',' ? 1 : 0;
+    return {p, commas};
 }
 
 // Every comma in [p, end) becomes a TAB.
@@ -184,9 +207,7 @@ void refuseBinary(std::string_view bytes) {
         {"7z\xBC\xAF\x27\x1C", "7z 压缩文件"},
         {"Rar!\x1A\x07", "RAR 压缩文件"},
         {"PK\x03\x04", "ZIP 压缩文件"},
-        {"\x7F"
-         "ELF",
-         "Linux 程序"},
+        {"\177ELF", "Linux 程序"},
     }};
     for (const Kind& kind : kinds) {
         if (bytes.starts_with(kind.start))
@@ -266,10 +287,27 @@ Source sourceOf(std::string_view bytes, std::string& converted) {
     return source;
 }
 
-// About how long the text of `bytes` will be.
+// About how long the text of `source` will be, with `rows` row ends.
 std::size_t textSize(const Source& source, std::int64_t rows) {
     const std::size_t size = source.bytes.size();
     return (source.encoding == Encoding::Gb18030 ? size + size / 2 : size) + static_cast<std::size_t>(rows);
+}
+
+// Hands on `text`, decoded and, with `commasAsTabs`, each comma a TAB, in pieces cut after
+// an LF; then a CR LF when `endRow`. For text whose rows already end as they should.
+void passOn(const Source& source, std::string_view text, bool commasAsTabs, bool endRow, Pieces& pieces) {
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t next = at + pieceSize < text.size() ? text.find('\n', at + pieceSize) : text.npos;
+        next = next == text.npos ? text.size() : next + 1;
+        char* const first = pieces.room((next - at) * growth);
+        char* const out = decode(source.encoding, text.substr(at, next - at), first);
+        if (commasAsTabs)
+            commasToTabs(first, out);
+        pieces.wrote(out);
+        at = next;
+    }
+    if (endRow)
+        pieces.wrote(std::copy_n("\r\n", 2, pieces.room(2)));
 }
 
 // TAB-separated text, the clipboard's own format: its rows end at CR LF, or where it has
@@ -287,42 +325,35 @@ void readTabSeparated(const Source& source, SheetSink& sink) {
     const bool unended = !rowEndsAt(text.size() - 1);
     sink.beginSheet({rows + (unended ? 1 : 0), textSize(source, rows)});
     Pieces pieces(sink);
-    std::size_t row = 0; // where the next row starts
-    for (std::size_t at = text.find(rowEnd); at != text.npos; at = text.find(rowEnd, at + 1)) {
-        if (!rowEndsAt(at))
-            continue;
-        if (crLf) { // rows already end as they should: decoded whole, a piece at a time
-            if (at + 1 - row < pieceSize && at + 1 < text.size())
-                continue;
-            const std::string_view piece = text.substr(row, at + 1 - row);
-            pieces.wrote(decode(source.encoding, piece, pieces.room(piece.size() * growth)));
-        } else {
+    if (crLf) {
+        passOn(source, text, false, unended, pieces);
+    } else {
+        std::size_t row = 0; // where the next row starts
+        for (std::size_t at = text.find(rowEnd); at != text.npos; at = text.find(rowEnd, row)) {
             const std::string_view line = text.substr(row, at - row);
             char* out = decode(source.encoding, line, pieces.room(line.size() * growth + 2));
             pieces.wrote(std::copy_n("\r\n", 2, out));
+            row = at + 1;
         }
-        row = at + 1;
-    }
-    if (row < text.size()) {
-        const std::string_view rest = text.substr(row);
-        char* out = decode(source.encoding, rest, pieces.room(rest.size() * growth + 2));
-        pieces.wrote(unended ? std::copy_n("\r\n", 2, out) : out);
+        passOn(source, text.substr(row), false, row < text.size(), pieces);
     }
     pieces.flush();
     sink.endSheet();
 }
 
 // Walks the records of comma-separated text. A record without quotes is handed to
-// `visitor.plainRow(row)` whole; any other one field by field, to `visitor.field(raw,
-// quoted)` and then `visitor.endRow()`, each field's bytes as they stand in the file.
+// `visitor.plainRow(row, commas, rowEnd)` whole, with the length of its row end (0 at the
+// end of the text); any other one field by field, to `visitor.field(raw, quoted)` and then
+// `visitor.endRow()`, each field's bytes as they stand in the file.
 template <class Visitor> void walkCsv(std::string_view text, Visitor& visitor) {
     const char* p = text.data();
     const char* const end = p + text.size();
     while (p < end && visitor.wantsMore()) {
-        const char* stop = findFirstOf(p, end, '"', '\r', '\n');
+        const auto [stop, commas] = scanRow(p, end);
         if (stop == end || *stop != '"') {
-            visitor.plainRow(std::string_view(p, static_cast<std::size_t>(stop - p)));
-            p = pastRowEnd(stop, end);
+            const char* const next = pastRowEnd(stop, end);
+            visitor.plainRow(std::string_view(p, static_cast<std::size_t>(stop - p)), commas, next - stop);
+            p = next;
             continue;
         }
         for (;;) {
@@ -355,26 +386,35 @@ bool holdsValue(std::string_view raw, bool quoted) {
 }
 
 // The first pass: the records up to the last one holding a value, and the widest reach of a
-// value among them.
+// value among them. It also tells whether the text is uniform: every record without quotes,
+// with the same number of fields, and ended by CR LF but perhaps the last; a uniform text up
+// to its last value is the sheet's text already, but for its commas.
 class CsvMeasure {
 public:
+    explicit CsvMeasure(std::string_view text) : m_text(text) {}
+
     bool wantsMore() const { return true; }
-    void plainRow(std::string_view row) {
+    void plainRow(std::string_view row, std::size_t commas, std::ptrdiff_t rowEnd) {
         const std::size_t last = row.find_last_not_of(',');
-        m_rowColumns =
-            last == row.npos ? 0 : static_cast<std::int64_t>(countOf(row.data(), row.data() + last, ',')) + 1;
+        m_rowColumns = last == row.npos ? 0 : static_cast<std::int64_t>(commas - (row.size() - 1 - last)) + 1;
+        if (m_records == 0)
+            m_commas = commas;
+        m_uniform = m_uniform && commas == m_commas && rowEnd != 1;
+        m_rowEnd = row.data() + row.size() + rowEnd;
         endRow();
     }
     void field(std::string_view raw, bool quoted) {
         ++m_fields;
         if (holdsValue(raw, quoted))
             m_rowColumns = m_fields;
+        m_uniform = false;
     }
     void endRow() {
         ++m_records;
         if (m_rowColumns > 0) {
             m_rows = m_records;
             m_columns = std::max(m_columns, m_rowColumns);
+            m_valuesEnd = m_rowEnd;
         }
         m_fields = 0;
         m_rowColumns = 0;
@@ -382,13 +422,24 @@ public:
 
     std::int64_t rows() const { return m_rows; }
     std::int64_t columns() const { return m_columns; }
+    // The text up to the end of the last row holding a value, when uniform.
+    std::optional<std::string_view> uniformText() const {
+        if (!m_uniform || m_columns != static_cast<std::int64_t>(m_commas) + 1)
+            return std::nullopt;
+        return m_text.substr(0, static_cast<std::size_t>(m_valuesEnd - m_text.data()));
+    }
 
 private:
+    const std::string_view m_text;
     std::int64_t m_records = 0;
     std::int64_t m_rows = 0;
     std::int64_t m_columns = 0;
     std::int64_t m_fields = 0;     // in the record being walked
     std::int64_t m_rowColumns = 0; // the last field holding a value in it
+    bool m_uniform = true;
+    std::size_t m_commas = 0;          // in each record, while uniform
+    const char* m_rowEnd = nullptr;    // past the record last walked and its row end
+    const char* m_valuesEnd = nullptr; // the same for the last record holding a value
 };
 
 // The second pass: each record as a row of `columns` cells joined by TAB and ended by CR
@@ -400,10 +451,9 @@ public:
 
     bool wantsMore() const { return m_rowsLeft > 0; }
 
-    void plainRow(std::string_view row) {
+    void plainRow(std::string_view row, std::size_t commas, std::ptrdiff_t) {
         // Fields past the sheet's width hold no value: the row is cut before them.
-        const std::int64_t fields =
-            static_cast<std::int64_t>(countOf(row.data(), row.data() + row.size(), ',')) + 1;
+        const std::int64_t fields = static_cast<std::int64_t>(commas) + 1;
         std::string_view cells = row;
         if (fields > m_columns) {
             std::size_t cut = 0;
@@ -472,7 +522,7 @@ private:
 
 // Comma-separated text, laid out as a spreadsheet opens it and copies the whole sheet.
 void readCommaSeparated(const Source& source, SheetSink& sink) {
-    CsvMeasure measure;
+    CsvMeasure measure(source.bytes);
     walkCsv(source.bytes, measure);
     if (measure.rows() == 0)
         throw ReadError(Problem::Empty, "");
@@ -480,8 +530,12 @@ void readCommaSeparated(const Source& source, SheetSink& sink) {
         throw ReadError(Problem::Damaged, "一行超过 16384 列");
     sink.beginSheet({measure.rows(), textSize(source, measure.rows())});
     Pieces pieces(sink);
-    CsvWrite write(source, pieces, measure.rows(), measure.columns());
-    walkCsv(source.bytes, write);
+    if (const std::optional<std::string_view> text = measure.uniformText()) {
+        passOn(source, *text, true, !text->ends_with('\n'), pieces);
+    } else {
+        CsvWrite write(source, pieces, measure.rows(), measure.columns());
+        walkCsv(source.bytes, write);
+    }
     pieces.flush();
     sink.endSheet();
 }
