@@ -9,8 +9,14 @@
 #include "sheets/workbook.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <memory>
 #include <new>
-#include <optional>
+#include <thread>
+#include <utility>
 
 namespace brisquel {
 
@@ -58,7 +64,7 @@ private:
         // A file may promise any size: what cannot fit is refused before room is made for it.
         if (m_expected.bytes > m_textLimit - std::min(m_textLimit, m_state.alltxt().size()))
             throw std::bad_alloc();
-        m_pass.emplace(m_state, m_view, m_expected.rows, m_expected.bytes);
+        m_pass = std::make_unique<ImportPass>(m_state, m_view, m_expected.rows, m_expected.bytes);
     }
 
     TallyState& m_state;
@@ -66,7 +72,7 @@ private:
     const std::size_t m_textLimit;
     sheets::SheetSize m_expected;
     TallyState::RowsMark m_sheetStart;
-    std::optional<ImportPass> m_pass;
+    std::unique_ptr<ImportPass> m_pass;
     bool m_fileGaveText = false;
 };
 
@@ -86,13 +92,129 @@ FileFailure failureOf(sheets::Problem problem) {
     return FileFailure::Damaged;
 }
 
+// The file readers run on a second thread, handing what they read through a short queue to
+// the import on the window's thread, so that reading a file (inflating, decoding) and importing
+// its rows take the two cores at once. Only the reader runs there: the tally state and the
+// window are touched on the caller's thread alone.
+class ReaderThread final : private sheets::SheetSink {
+public:
+    ReaderThread(std::string_view bytes) : m_thread([this, bytes] { read(bytes); }) {}
+    ReaderThread(const ReaderThread&) = delete;
+    ReaderThread& operator=(const ReaderThread&) = delete;
+    // Stops the reader where it stands, if it still reads, and waits for it.
+    ~ReaderThread() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stopped = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+
+    // Hands everything the reader gives to `sink`, in order, then rethrows what ended the
+    // reader, if anything did.
+    void drainInto(sheets::SheetSink& sink) {
+        for (;;) {
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [this] { return !m_queue.empty() || m_done; });
+            if (m_queue.empty()) {
+                if (m_error)
+                    std::rethrow_exception(m_error);
+                return;
+            }
+            Event event = std::move(m_queue.front());
+            m_queue.pop_front();
+            lock.unlock();
+            m_changed.notify_all();
+            switch (event.kind) {
+            case Event::Begin:
+                sink.beginSheet(event.size);
+                break;
+            case Event::Append:
+                sink.append(event.text);
+                break;
+            case Event::Restart:
+                sink.restartSheet();
+                break;
+            case Event::End:
+                sink.endSheet();
+                break;
+            }
+        }
+    }
+
+private:
+    struct Event {
+        enum Kind { Begin, Append, Restart, End } kind;
+        sheets::SheetSize size = {};
+        std::string text = {};
+    };
+    struct Stopped {};
+
+    // Text is handed on in pieces of about this size, and this many at most wait.
+    static constexpr std::size_t pieceSize = std::size_t{1} << 20;
+    static constexpr std::size_t queuedPieces = 8;
+
+    void read(std::string_view bytes) {
+        std::exception_ptr error;
+        try {
+            sheets::readWorkbook(bytes, *this);
+        } catch (const Stopped&) {
+        } catch (...) {
+            error = std::current_exception();
+        }
+        const std::lock_guard lock(m_mutex);
+        m_error = error;
+        m_done = true;
+        m_changed.notify_all();
+    }
+
+    void beginSheet(sheets::SheetSize expected) override { push({Event::Begin, expected}); }
+    void append(std::string_view text) override {
+        m_piece.append(text);
+        if (m_piece.size() >= pieceSize)
+            flush();
+    }
+    void restartSheet() override {
+        m_piece.clear();
+        push({Event::Restart});
+    }
+    void endSheet() override {
+        flush();
+        push({Event::End});
+    }
+
+    void flush() {
+        if (!m_piece.empty())
+            push({Event::Append, {}, std::exchange(m_piece, {})});
+    }
+    void push(Event event) {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_queue.size() < queuedPieces || m_stopped; });
+        if (m_stopped)
+            throw Stopped();
+        m_queue.push_back(std::move(event));
+        lock.unlock();
+        m_changed.notify_all();
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Event> m_queue;
+    bool m_done = false;
+    bool m_stopped = false;
+    std::exception_ptr m_error;
+    std::string m_piece;  // the reader's side only
+    std::thread m_thread; // last: started once everything it uses is there
+};
+
 FileImportResult importFile(const std::string& path, ImportSink& sink) {
     try {
         const sheets::FileBytes file = sheets::readWholeFile(path);
         if (!file.ok())
             return {FileFailure::CannotOpen, path, file.error};
         sink.beginFile();
-        sheets::readWorkbook(file.bytes(), sink);
+        ReaderThread(file.bytes()).drainInto(sink);
         if (!sink.fileGaveText())
             return {FileFailure::Empty, path, {}};
     } catch (const sheets::ReadError& error) {
