@@ -174,9 +174,20 @@ std::string cellReference(std::int32_t column, std::int64_t row) {
 void addWorkbookParts(ZipWriter& zip, const TestWorkbook& workbook) {
     const std::string header = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
     const std::string relationships = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+    const std::string type = "application/vnd.openxmlformats-officedocument.spreadsheetml.";
     std::string types = header +
                         "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-                        "<Default Extension=\"xml\" ContentType=\"application/xml\"/></Types>";
+                        "<Default Extension=\"rels\" ContentType=\"application/"
+                        "vnd.openxmlformats-package.relationships+xml\"/><Default Extension=\"xml\" "
+                        "ContentType=\"application/xml\"/><Override PartName=\"/xl/workbook.xml\" "
+                        "ContentType=\"" +
+                        type + "sheet.main+xml\"/><Override PartName=\"/xl/styles.xml\" ContentType=\"" +
+                        type + "styles+xml\"/><Override PartName=\"/xl/sharedStrings.xml\" ContentType=\"" +
+                        type + "sharedStrings+xml\"/>";
+    for (std::size_t i = 0; i < workbook.sheets.size(); ++i)
+        types += "<Override PartName=\"/xl/worksheets/sheet" + std::to_string(i + 1) +
+                 ".xml\" ContentType=\"" + type + "worksheet+xml\"/>";
+    types += "</Types>";
     zip.add("[Content_Types].xml", types);
     zip.add("_rels/.rels", header +
                                "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"
