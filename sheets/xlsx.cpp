@@ -623,7 +623,7 @@ void readXlsx(const ZipArchive& archive, const std::string& workbookName, SheetS
                    [&](SheetWriter& writer) { reader.pass(archive, entry, writer); });
     }
     if (!noting.hadText())
-        throw ReadError(Problem::Empty, "");
+        throw ReadError(Problem::Empty, "没有一张可见的工作表含有数据");
 }
 
 // What an archive holding `mimetype` is, for the OpenDocument kinds.
