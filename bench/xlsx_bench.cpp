@@ -3,7 +3,7 @@
 // whole read, their ratio, and the peak memory.
 //
 //   xlsx_bench [ROWS]            1,048,576 rows unless told; xlsx_bench_ROWS.xlsx is written
-//                                in the current folder unless it is there already
+//                                in the temporary folder unless it is there already
 //   xlsx_bench ROWS --write F    only writes the file to F
 #include "meter_report.h"
 #include "sheets/xlsx.h"
@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -164,7 +165,8 @@ int main(int argc, char** argv) {
         writeFile(argv[3], rows);
         return 0;
     }
-    const std::string path = "xlsx_bench_" + std::to_string(rows) + ".xlsx";
+    const std::string path =
+        (std::filesystem::temp_directory_path() / ("xlsx_bench_" + std::to_string(rows) + ".xlsx")).string();
     const bool written = static_cast<bool>(std::ifstream(path));
 #if defined(__unix__)
     // Written by a child, so that the writer's tables count nothing in the peak memory.
