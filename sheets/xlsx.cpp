@@ -28,18 +28,27 @@ namespace {
     throw ReadError(Problem::Damaged, std::move(detail));
 }
 
+// Parts larger than this inflate on a thread of their own while they are scanned.
+constexpr std::uint64_t prefetchedSize = std::uint64_t{1} << 22;
+
 // One XML part of the archive, scanned as it inflates.
 class Part {
 public:
     Part(const ZipArchive& archive, const ZipEntry& entry)
-        : m_reader(archive, entry), m_xml([this] { return m_reader.next(); }, entry.name) {}
+        : m_xml([this] { return m_prefetcher ? m_prefetcher->next() : m_reader->next(); }, entry.name) {
+        if (entry.size > prefetchedSize)
+            m_prefetcher.emplace(archive, entry);
+        else
+            m_reader.emplace(archive, entry);
+    }
     Part(const Part&) = delete;
     Part& operator=(const Part&) = delete;
 
     XmlScanner& xml() { return m_xml; }
 
 private:
-    ZipEntryReader m_reader;
+    std::optional<ZipEntryReader> m_reader;
+    std::optional<ZipEntryPrefetcher> m_prefetcher;
     XmlScanner m_xml;
 };
 
@@ -623,7 +632,7 @@ void readXlsx(const ZipArchive& archive, const std::string& workbookName, SheetS
                    [&](SheetWriter& writer) { reader.pass(archive, entry, writer); });
     }
     if (!noting.hadText())
-        throw ReadError(Problem::Empty, "");
+        throw ReadError(Problem::Empty, "没有一张可见的工作表含有数据");
 }
 
 // What an archive holding `mimetype` is, for the OpenDocument kinds.

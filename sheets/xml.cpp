@@ -27,6 +27,28 @@ bool endsName(char c) {
     return isSpace(c) || c == '/' || c == '>' || c == '=' || c == '<' || c == '"' || c == '\'';
 }
 
+// The first `c` in [begin, end), or end. Values and names in a sheet are a few bytes long: a
+// plain loop finds them before a call to memchr would start, which takes over for long runs.
+const char* findChar(const char* begin, const char* end, char c) {
+    for (const char* stop = begin + std::min<std::ptrdiff_t>(end - begin, 16); begin != stop; ++begin) {
+        if (*begin == c)
+            return begin;
+    }
+    const void* found = std::memchr(begin, c, static_cast<std::size_t>(end - begin));
+    return found ? static_cast<const char*>(found) : end;
+}
+
+// Equality of short names without a call to memcmp.
+bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i])
+            return false;
+    }
+    return true;
+}
+
 std::string_view localName(std::string_view name) {
     const std::size_t colon = name.rfind(':');
     return colon == std::string_view::npos ? name : name.substr(colon + 1);
@@ -88,7 +110,7 @@ void XmlScanner::fail(std::string_view what) const {
 
 std::string_view XmlScanner::attribute(std::string_view name) const {
     for (const Attribute& attribute : m_attributes) {
-        if (attribute.name == name)
+        if (sameName(attribute.name, name))
             return (attribute.decoded ? std::string_view(m_decoded) : m_input)
                 .substr(attribute.begin, attribute.size);
     }
@@ -193,9 +215,9 @@ XmlScanner::Event XmlScanner::next() {
 bool XmlScanner::scanText() {
     const char* begin = m_input.data() + m_pos;
     const char* end = m_input.data() + m_input.size();
-    const void* tag = std::memchr(begin, '<', static_cast<std::size_t>(end - begin));
-    const char* stop = tag ? static_cast<const char*>(tag) : end;
-    if (!tag) {
+    const char* tag = findChar(begin, end, '<');
+    const char* stop = tag;
+    if (tag == end) {
         const char* last = stop;
         while (last != begin && last[-1] != '&' && last[-1] != ';' && end - last < 64)
             --last;
@@ -353,10 +375,9 @@ XmlScanner::Markup XmlScanner::scanStartTag() {
         if (quote != '"' && quote != '\'')
             fail("属性值缺少引号");
         const std::size_t valueAt = ++i;
-        const void* end = std::memchr(data + i, quote, size - i);
-        if (!end)
+        i = static_cast<std::size_t>(findChar(data + i, data + size, quote) - data);
+        if (i == size)
             return Markup::Incomplete;
-        i = static_cast<std::size_t>(static_cast<const char*>(end) - data);
         const std::string_view raw(data + valueAt, i - valueAt);
         if (raw.find('<') != std::string_view::npos)
             fail("属性值中有 <");
@@ -373,14 +394,15 @@ XmlScanner::Markup XmlScanner::scanStartTag() {
 }
 
 XmlScanner::Markup XmlScanner::scanEndTag() {
-    const std::size_t close = m_input.find('>', m_pos);
-    if (close == std::string_view::npos)
+    const std::size_t close = static_cast<std::size_t>(
+        findChar(m_input.data() + m_pos, m_input.data() + m_input.size(), '>') - m_input.data());
+    if (close == m_input.size())
         return Markup::Incomplete;
     std::string_view qualified = m_input.substr(m_pos + 2, close - m_pos - 2);
     while (!qualified.empty() && isSpace(qualified.back()))
         qualified.remove_suffix(1);
     if (m_stackSizes.empty() ||
-        std::string_view(m_stack).substr(m_stack.size() - m_stackSizes.back()) != qualified)
+        !sameName(std::string_view(m_stack).substr(m_stack.size() - m_stackSizes.back()), qualified))
         fail("结束标记与开始标记不符");
     m_stack.resize(m_stack.size() - m_stackSizes.back());
     m_stackSizes.pop_back();

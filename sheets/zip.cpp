@@ -246,6 +246,62 @@ std::string_view ZipEntryReader::finish(std::string_view piece, bool ended) {
     return piece;
 }
 
+ZipEntryPrefetcher::ZipEntryPrefetcher(const ZipArchive& archive, const ZipEntry& entry)
+    : m_reader(archive, entry), m_thread([this] { run(); }) {}
+
+ZipEntryPrefetcher::~ZipEntryPrefetcher() {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_changed.notify_all();
+    m_thread.join();
+}
+
+void ZipEntryPrefetcher::run() {
+    try {
+        for (;;) {
+            const std::string_view piece = m_reader.next();
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [&] { return m_stopping || m_filled - m_released < m_slots.size(); });
+            if (m_stopping)
+                return;
+            if (piece.empty()) {
+                m_ended = true;
+                break;
+            }
+            // The slot is free: the caller reads only pieces before m_filled.
+            std::string& slot = m_slots[m_filled % m_slots.size()];
+            lock.unlock();
+            slot.assign(piece);
+            lock.lock();
+            ++m_filled;
+            lock.unlock();
+            m_changed.notify_all();
+        }
+    } catch (...) {
+        const std::lock_guard lock(m_mutex);
+        m_error = std::current_exception();
+        m_ended = true;
+    }
+    m_changed.notify_all();
+}
+
+std::string_view ZipEntryPrefetcher::next() {
+    std::unique_lock lock(m_mutex);
+    // The piece handed out last is done with: its slot may be filled again.
+    m_released = m_taken;
+    m_changed.notify_all();
+    m_changed.wait(lock, [&] { return m_filled > m_taken || m_ended; });
+    if (m_filled > m_taken) {
+        const std::string& slot = m_slots[m_taken++ % m_slots.size()];
+        return slot;
+    }
+    if (m_error)
+        std::rethrow_exception(m_error);
+    return {};
+}
+
 std::string readZipEntry(const ZipArchive& archive, const ZipEntry& entry, std::uint64_t limit) {
     if (entry.size > limit)
         damaged(entry.name, "过大");

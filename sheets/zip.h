@@ -2,10 +2,15 @@
 // deflated entries, read as a stream of fixed-size pieces.
 #pragma once
 
+#include <array>
+#include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace brisquel::sheets {
@@ -65,6 +70,36 @@ private:
     std::uint32_t m_crc = 0;
     bool m_done = false;
     std::unique_ptr<Inflater> m_inflater; // null for a stored entry
+};
+
+// Reads one entry as ZipEntryReader does, inflating on a thread of its own a few pieces ahead
+// of the caller, so that the caller's work on a piece and the inflating of the next overlap.
+// An error on the inflating side reaches the caller where its piece would have; leaving
+// early stops the thread.
+class ZipEntryPrefetcher {
+public:
+    ZipEntryPrefetcher(const ZipArchive& archive, const ZipEntry& entry);
+    ~ZipEntryPrefetcher();
+    ZipEntryPrefetcher(const ZipEntryPrefetcher&) = delete;
+    ZipEntryPrefetcher& operator=(const ZipEntryPrefetcher&) = delete;
+
+    // As ZipEntryReader::next.
+    std::string_view next();
+
+private:
+    void run();
+
+    ZipEntryReader m_reader; // used by the thread alone
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::array<std::string, 4> m_slots; // piece i in slot i % 4
+    std::uint64_t m_filled = 0;         // pieces inflated so far
+    std::uint64_t m_taken = 0;          // pieces handed to the caller
+    std::uint64_t m_released = 0;       // pieces the caller is done with
+    bool m_ended = false;
+    bool m_stopping = false;
+    std::exception_ptr m_error;
+    std::thread m_thread; // last, so that it starts once the rest is there
 };
 
 // The whole of a small entry, refused (Damaged) when it holds more than `limit` bytes.

@@ -141,6 +141,9 @@ TEST(XlsxReader, RefusesWhatItCannotRead) {
     const std::string good = oneSheet("<x:c r='A1'><x:v>1</x:v></x:c>");
     const std::string sheet = "xl/worksheets/sheet1.xml";
     const std::uint64_t size = good[good.rfind(sheet) - 46 + 24] & 0xFF;
+    // Large enough to be inflated on a thread of its own.
+    const std::string padding(8 << 20, ' ');
+    const std::string large = oneSheet("<x:c r='A1'><x:v>1</x:v></x:c>" + padding);
     const struct {
         const char* name;
         std::string file;
@@ -150,6 +153,8 @@ TEST(XlsxReader, RefusesWhatItCannotRead) {
         {"random bytes", "PK\x03\x04" + std::string(300, '\x55'), Problem::Damaged},
         {"CRC", patched(good, sheet, 16, 0x12345678, 4), Problem::Damaged},
         {"encrypted", patched(good, sheet, 8, 1, 2), Problem::Encrypted},
+        {"CRC of a part inflated ahead", patched(large, sheet, 16, 0x12345678, 4), Problem::Damaged},
+        {"damage early in a part inflated ahead", oneSheet("<x:c r='a1'/>" + padding), Problem::Damaged},
         {"inflates past its size", patched(good, sheet, 24, size - 1, 4), Problem::Damaged},
         {"absurd size", patched(good, sheet, 24, 0xFFFFFFF0, 4), Problem::Damaged},
         {"offset past the end", patched(good, sheet, 42, 0x7FFFFFFF, 4), Problem::Damaged},

@@ -1,6 +1,7 @@
 // The tests' ZIP and workbook writer: the parts laid out as Excel writes them.
 #include "xlsx_writer.h"
 
+#include <initializer_list>
 #include <map>
 #include <stdexcept>
 
@@ -8,9 +9,12 @@ namespace brisquel::sheets::testing {
 
 namespace {
 
-void put(std::string& out, std::uint64_t value, int size) {
-    for (int i = 0; i < size; ++i)
-        out += i < 8 ? static_cast<char>(value >> (8 * i) & 0xFF) : '\0';
+// Little-endian fields, each a value and its size in bytes.
+void put(std::string& out, std::initializer_list<std::pair<std::uint64_t, int>> fields) {
+    for (const auto& [value, size] : fields) {
+        for (int i = 0; i < size; ++i)
+            out += i < 8 ? static_cast<char>(value >> (8 * i) & 0xFF) : '\0';
+    }
 }
 
 } // namespace
@@ -22,12 +26,9 @@ ZipWriter::~ZipWriter() {
 
 void ZipWriter::begin(std::string_view name) {
     m_entries.push_back({std::string(name), m_bytes.size(), 0, 0, 0, 8});
+    // Version, flags, method, time and date; CRC and sizes are written at the end.
     m_bytes += "PK\x03\x04";
-    put(m_bytes, 20, 2);
-    put(m_bytes, 0, 20); // flags, method, time, date, CRC and sizes: written at the end
-    m_bytes[m_entries.back().offset + 8] = 8;
-    put(m_bytes, name.size(), 2);
-    put(m_bytes, 0, 2);
+    put(m_bytes, {{20, 2}, {0, 2}, {8, 2}, {0, 4}, {0, 12}, {name.size(), 2}, {0, 2}});
     m_bytes += name;
     m_entries.back().compressedSize = m_bytes.size(); // where the data starts, for now
     if (deflateInit2(&m_stream, 6, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK)
@@ -67,9 +68,7 @@ void ZipWriter::end() {
 
 void ZipWriter::patchLocalHeader(const Entry& entry) {
     std::string fields;
-    put(fields, entry.crc, 4);
-    put(fields, entry.compressedSize, 4);
-    put(fields, entry.size, 4);
+    put(fields, {{entry.crc, 4}, {entry.compressedSize, 4}, {entry.size, 4}});
     m_bytes.replace(entry.offset + 14, fields.size(), fields);
 }
 
@@ -96,27 +95,13 @@ std::string ZipWriter::finish() {
     const std::uint64_t directoryOffset = m_bytes.size();
     for (const Entry& entry : m_entries) {
         std::string extra;
-        if (m_zip64) {
-            put(extra, 1, 2);
-            put(extra, 24, 2);
-            put(extra, entry.size, 8);
-            put(extra, entry.compressedSize, 8);
-            put(extra, entry.offset, 8);
-        }
+        if (m_zip64)
+            put(extra, {{1, 2}, {24, 2}, {entry.size, 8}, {entry.compressedSize, 8}, {entry.offset, 8}});
         const std::uint64_t wide = m_zip64 ? 0xFFFFFFFF : 0;
         m_bytes += "PK\x01\x02";
-        put(m_bytes, 45, 2);
-        put(m_bytes, 45, 2);
-        put(m_bytes, 0, 2);
-        put(m_bytes, entry.method, 2);
-        put(m_bytes, 0, 4);
-        put(m_bytes, entry.crc, 4);
-        put(m_bytes, wide ? wide : entry.compressedSize, 4);
-        put(m_bytes, wide ? wide : entry.size, 4);
-        put(m_bytes, entry.name.size(), 2);
-        put(m_bytes, extra.size(), 2);
-        put(m_bytes, 0, 2 + 2 + 2 + 4);
-        put(m_bytes, wide ? wide : entry.offset, 4);
+        put(m_bytes, {{45, 2}, {45, 2}, {0, 2}, {entry.method, 2}, {0, 4}, {entry.crc, 4}});
+        put(m_bytes, {{wide ? wide : entry.compressedSize, 4}, {wide ? wide : entry.size, 4}});
+        put(m_bytes, {{entry.name.size(), 2}, {extra.size(), 2}, {0, 10}, {wide ? wide : entry.offset, 4}});
         m_bytes += entry.name;
         m_bytes += extra;
     }
@@ -124,26 +109,15 @@ std::string ZipWriter::finish() {
     if (m_zip64) {
         const std::uint64_t recordOffset = m_bytes.size();
         m_bytes += "PK\x06\x06";
-        put(m_bytes, 44, 8);
-        put(m_bytes, 45, 2);
-        put(m_bytes, 45, 2);
-        put(m_bytes, 0, 8);
-        put(m_bytes, m_entries.size(), 8);
-        put(m_bytes, m_entries.size(), 8);
-        put(m_bytes, directorySize, 8);
-        put(m_bytes, directoryOffset, 8);
+        put(m_bytes, {{44, 8}, {45, 2}, {45, 2}, {0, 8}, {m_entries.size(), 8}, {m_entries.size(), 8}});
+        put(m_bytes, {{directorySize, 8}, {directoryOffset, 8}});
         m_bytes += "PK\x06\x07";
-        put(m_bytes, 0, 4);
-        put(m_bytes, recordOffset, 8);
-        put(m_bytes, 1, 4);
+        put(m_bytes, {{0, 4}, {recordOffset, 8}, {1, 4}});
     }
     m_bytes += "PK\x05\x06";
-    put(m_bytes, 0, 4);
-    put(m_bytes, m_zip64 ? 0xFFFF : m_entries.size(), 2);
-    put(m_bytes, m_zip64 ? 0xFFFF : m_entries.size(), 2);
-    put(m_bytes, m_zip64 ? 0xFFFFFFFF : directorySize, 4);
-    put(m_bytes, m_zip64 ? 0xFFFFFFFF : directoryOffset, 4);
-    put(m_bytes, 0, 2);
+    const std::uint64_t count = m_zip64 ? 0xFFFF : m_entries.size();
+    put(m_bytes, {{0, 4}, {count, 2}, {count, 2}, {m_zip64 ? 0xFFFFFFFF : directorySize, 4}});
+    put(m_bytes, {{m_zip64 ? 0xFFFFFFFF : directoryOffset, 4}, {0, 2}});
     return std::move(m_bytes);
 }
 
@@ -174,9 +148,20 @@ std::string cellReference(std::int32_t column, std::int64_t row) {
 void addWorkbookParts(ZipWriter& zip, const TestWorkbook& workbook) {
     const std::string header = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n";
     const std::string relationships = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+    const std::string type = "application/vnd.openxmlformats-officedocument.spreadsheetml.";
     std::string types = header +
                         "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-                        "<Default Extension=\"xml\" ContentType=\"application/xml\"/></Types>";
+                        "<Default Extension=\"rels\" ContentType=\"application/"
+                        "vnd.openxmlformats-package.relationships+xml\"/><Default Extension=\"xml\" "
+                        "ContentType=\"application/xml\"/><Override PartName=\"/xl/workbook.xml\" "
+                        "ContentType=\"" +
+                        type + "sheet.main+xml\"/><Override PartName=\"/xl/styles.xml\" ContentType=\"" +
+                        type + "styles+xml\"/><Override PartName=\"/xl/sharedStrings.xml\" ContentType=\"" +
+                        type + "sharedStrings+xml\"/>";
+    for (std::size_t i = 0; i < workbook.sheets.size(); ++i)
+        types += "<Override PartName=\"/xl/worksheets/sheet" + std::to_string(i + 1) +
+                 ".xml\" ContentType=\"" + type + "worksheet+xml\"/>";
+    types += "</Types>";
     zip.add("[Content_Types].xml", types);
     zip.add("_rels/.rels", header +
                                "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/"
