@@ -13,6 +13,8 @@ mkdir -p "$work"
 unset SOURCE_DATE_EPOCH
 git -c safe.directory="$PWD" clone --quiet --shared . "$work/first"
 git -c safe.directory="$PWD" clone --quiet --shared . "$work/second/deeper"
+# The second tree's files as if checked out a day earlier.
+find "$work/second/deeper" -path '*/.git' -prune -o -exec touch -h -d yesterday {} +
 
 echo "== first build"
 (umask 022 && TZ=UTC bash "$work/first/scripts/package.sh")
