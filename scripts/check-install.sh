@@ -16,19 +16,25 @@ if [ "${#debs[@]}" -ne 1 ] || [ ! -f "${debs[0]}" ]; then
     exit 2
 fi
 deb=$(basename "${debs[0]}")
+# No maintainer scripts: nothing but the files the package lists can come from it.
+if [ "$(dpkg-deb --ctrl-tarfile "$dist/$deb" | tar -t | sort | tr '\n' ' ')" != "./ ./control ./md5sums " ]; then
+    echo "check-install.sh: the package has more than a control file and md5sums" >&2
+    exit 1
+fi
 
 work="$PWD/build-root"
 target="$work/root"
 mkdir -p "$work/cache/debootstrap" "$work/cache/apt"
 
+# The root goes when the check ends; its mounts first, and never across one.
 release() {
     for mount in "$target/var/cache/apt/archives" "$target/dev/shm" "$target/proc"; do
         if mountpoint -q "$mount"; then umount "$mount"; fi
     done
+    rm -rf --one-file-system "$target"
 }
 trap release EXIT
 release
-rm -rf "$target"
 
 echo "== a fresh Debian 12 root"
 debootstrap --variant=minbase --cache-dir="$work/cache/debootstrap" bookworm "$target" http://deb.debian.org/debian \

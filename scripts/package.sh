@@ -110,6 +110,20 @@ dpkg-deb --root-owner-group --threads-max=1 -Zxz --build "$stage" "$dist/$deb_na
 (cd "$dist" && sha256sum "$zip_name" "$deb_name" >SHA256SUMS)
 
 echo "== checks"
+# brisquel.exe: no link time in its header, and the project's version in its version resource.
+python3 - "$zip_stage/brisquel.exe" "$version" <<'PYTHON'
+import struct, sys
+program, version = open(sys.argv[1], "rb").read(), sys.argv[2]
+header = struct.unpack_from("<I", program, 0x3C)[0]
+assert struct.unpack_from("<I", program, header + 8)[0] == 0, "brisquel.exe carries its link time"
+for key in ("FileVersion", "ProductVersion"):
+    entry = (key + "\0").encode("utf-16-le")
+    start = program.find(entry) + len(entry)
+    start += start % 4  # the value is aligned to 32 bits
+    value = program[start:program.find(b"\0\0", start) + 1].decode("utf-16-le")
+    assert value == version, f"{key} is {value!r}, not {version!r}"
+print("brisquel.exe: no link time, version", version)
+PYTHON
 desktop-file-validate "$share/applications/org.brisquel.Brisquel.desktop"
 appstreamcli validate --no-net "$share/metainfo/org.brisquel.Brisquel.metainfo.xml"
 lintian_root=()
