@@ -24,12 +24,10 @@ LocalTime currentLocalTime();
 // The folder of the running program, as the platform reports it, UTF-8.
 std::string programFolder();
 
-// What joins a folder and a file name in the paths the export writes and reports.
-#ifdef _WIN32
-inline constexpr char pathSeparator = '\\';
-#else
+// What joins a folder and a file name in the paths the export writes and reports: a
+// forward slash on every platform, since Windows opens a path with either kind, and the
+// folder's own separators are left as the platform reports them.
 inline constexpr char pathSeparator = '/';
-#endif
 
 // "导出文件_Y-M-D_HMS.txt", every number without leading zeros; `copy` > 1 inserts
 // " (copy)" before ".txt".

@@ -3,6 +3,8 @@
 # Used by the scripts beside it; does nothing when everything is there already.
 #   install-deps.sh windows   also the Windows cross-build and Wine, with a Chinese locale
 #   install-deps.sh fuzz      also clang and libFuzzer
+#   install-deps.sh package   also what makes and checks the releases
+#   install-deps.sh root      also debootstrap, for the check in a fresh Debian root
 set -euo pipefail
 
 packages=(
@@ -19,6 +21,8 @@ for extra in "$@"; do
     case "$extra" in
     windows) packages+=(g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine64 wine locales) ;;
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    package) packages+=(git dpkg-dev lintian desktop-file-utils appstream python3) ;;
+    root) packages+=(debootstrap) ;;
     *) echo "install-deps.sh: unknown group: $extra" >&2 && exit 2 ;;
     esac
 done

@@ -22,7 +22,6 @@ namespace brisquel {
 namespace {
 
 namespace fs = std::filesystem;
-const std::string separator(1, pathSeparator);
 
 // A header row and one matching row, and the same text in code page 936.
 const std::string list = "台区\t设备类型\r\n镇府公用台变\t三相智能电能表（费控）";
@@ -149,7 +148,7 @@ TEST(Export, ProgramFolderHoldsTheProgram) {
 #endif
     const std::string folder = programFolder();
     // Joined as the export joins it.
-    EXPECT_TRUE(fs::is_regular_file(fromUtf8(folder + separator + program))) << folder;
+    EXPECT_TRUE(fs::is_regular_file(fromUtf8(folder + "/" + program))) << folder;
 #ifdef _WIN32
     EXPECT_NE(std::string::npos, folder.find('\\')) << folder;
 #endif
@@ -207,7 +206,8 @@ TEST_F(ExportFile, WritesTheListInCodePage936OnceThereIsOne) {
 
     const ExportResult result = exportList(state, folder, morning);
     ASSERT_TRUE(result.ok()) << result.error;
-    EXPECT_EQ(folder + separator + "导出文件_2026-1-5_93015.txt", result.path);
+    // The folder as given, backslashes and all on Windows, then a forward slash.
+    EXPECT_EQ(folder + "/导出文件_2026-1-5_93015.txt", result.path);
     EXPECT_EQ(listBytes, readBytes(result.path));
     EXPECT_EQ(list, state.allouttxt());
 }
@@ -226,7 +226,7 @@ TEST_F(ExportFile, TakenNamesGetTheNextCopyNumberInAFolderWithAChineseName) {
     for (const auto& e : exports) {
         const ExportResult result = exportList(withList(e.list), desktop, morning);
         ASSERT_TRUE(result.ok()) << result.error;
-        EXPECT_EQ(desktop + separator + e.expectedName, result.path);
+        EXPECT_EQ(desktop + "/" + e.expectedName, result.path);
         EXPECT_EQ(e.expectedBytes, readBytes(result.path));
     }
     EXPECT_EQ((std::vector<std::string>{name + " (2).txt", name + " (3).txt", name + ".txt"}),
@@ -242,7 +242,7 @@ TEST_F(ExportFile, MissingOrPlainFileFolderFailsWithoutChange) {
         const ExportResult result = exportList(state, target, morning);
         EXPECT_FALSE(result.ok());
         EXPECT_NE("", result.error);
-        EXPECT_EQ(target + separator + "导出文件_2026-1-5_93015.txt", result.path);
+        EXPECT_EQ(target + "/导出文件_2026-1-5_93015.txt", result.path);
         EXPECT_EQ(std::vector<std::string>{"plain"}, entries());
         EXPECT_EQ(list, state.allouttxt());
     }

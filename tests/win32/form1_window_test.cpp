@@ -219,7 +219,7 @@ TEST_F(Form1WindowTest, KeysFollowTheTableAndPressTheFocusedButtonOnly) {
 
 // Every button, count label and field reaches its own handler, and the handlers reach the
 // window: the counts, the focus, the real clipboard (empty too), and an export in GBK in the
-// program's folder, its path joined with a backslash.
+// program's folder, its path joined with a forward slash.
 TEST_F(Form1WindowTest, EveryControlReachesItsHandler) {
     using enum ControlId;
     ASSERT_TRUE(
@@ -232,7 +232,7 @@ TEST_F(Form1WindowTest, EveryControlReachesItsHandler) {
     click(Command4);
     ASSERT_EQ(3u, m_dialogs->notices.size());
     const std::wstring& notice = m_dialogs->notices[2];
-    const std::wstring start = L"文件路径:\r\n" + widen(programFolder()) + L"\\导出文件_";
+    const std::wstring start = L"文件路径:\r\n" + widen(programFolder()) + L"/导出文件_";
     ASSERT_EQ(start, notice.substr(0, start.size()));
     const std::wstring path = notice.substr(notice.find(L'\n') + 1);
     std::ifstream file(path.c_str(), std::ios::binary);
