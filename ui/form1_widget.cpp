@@ -6,12 +6,15 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QMimeData>
 #include <QPainter>
+#include <QStandardPaths>
 
 #include <chrono>
 #include <cstdlib>
@@ -133,13 +136,24 @@ std::chrono::steady_clock::time_point progressClock() {
 #endif
 }
 
+// Exports go to the program's own folder. Installed from the Debian package the program
+// lives in the system's /usr/bin, where a clerk cannot write: then they go to the clerk's
+// documents folder, and the notice names the file as always.
+std::string exportFolder() {
+    const std::string folder = brisquel::programFolder();
+    if (QFileInfo(QString::fromStdString(folder)).isWritable())
+        return folder;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QDir().mkpath(documents);
+    return documents.toStdString();
+}
+
 } // namespace
 
 // The window is built in three steps: the controls from the table, then the handlers
 // wired to them, then Form_Load.
 Form1Widget::Form1Widget(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
-    : QWidget(parent), m_dialogs(std::move(dialogs)),
-      m_form(*this, brisquel::programFolder(), progressClock) {
+    : QWidget(parent), m_dialogs(std::move(dialogs)), m_form(*this, exportFolder(), progressClock) {
     registerSongSubstitutes();
     setWindowTitle(qText(brisquel::windowTitle));
     setWindowIcon(QIcon(QStringLiteral(":/brisquel.png")));
