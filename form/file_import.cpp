@@ -12,8 +12,8 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
-#include <mutex>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <thread>
 #include <utility>
