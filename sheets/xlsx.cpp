@@ -656,7 +656,7 @@ void readZipWorkbook(std::string_view bytes, SheetSink& sink) {
         return readXlsx(archive, main, sink);
     if (archive.find("xl/workbook.xml"))
         return readXlsx(archive, "xl/workbook.xml", sink);
-    if (const ZipEntry* mimetype = archive.find("mimetype"))
+    if (const ZipEntry* mimetype = archive.find("mimetype"); mimetype && mimetype->size <= 256)
         readOpenDocument(archive, readZipEntry(archive, *mimetype, 256), sink);
     if (archive.find("word/document.xml") || main.starts_with("word/"))
         throw ReadError(Problem::NotASpreadsheet, "Word 文档");

@@ -6,6 +6,7 @@
 #include "sheets/sheet_sink.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace brisquel::sheets {
@@ -23,8 +24,17 @@ bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
+// The bytes that end a name, looked up rather than compared one by one: names are most of
+// what a sheet's tags hold.
+constexpr std::array<bool, 256> nameEnds = [] {
+    std::array<bool, 256> ends{};
+    for (unsigned char c : std::string_view(" \t\n\r/>=<\"'"))
+        ends[c] = true;
+    return ends;
+}();
+
 bool endsName(char c) {
-    return isSpace(c) || c == '/' || c == '>' || c == '=' || c == '<' || c == '"' || c == '\'';
+    return nameEnds[static_cast<unsigned char>(c)];
 }
 
 // The first `c` in [begin, end), or end. Values and names in a sheet are a few bytes long: a
