@@ -7,6 +7,7 @@
 #include "sheets/number_format.h"
 #include "sheets/sheet_writer.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <map>
@@ -390,17 +391,17 @@ void Workbook::readSheet(const Sheet& sheet, SheetSink& sink) const {
     if (!records.next(type, data) || type != Bof)
         damaged("工作表缺少 BOF 记录");
     checkBof(data);
-    // DIMENSIONS comes before the cells; it tells the rows and columns in use.
-    SheetSize expected;
+    // DIMENSIONS comes before the cells; it tells the rows and columns in use, within the
+    // 65,536 rows and 256 columns of a BIFF8 sheet.
+    SheetSize expected{0, sheet.end - sheet.offset};
     std::int32_t columns = 0;
     while (records.next(type, data) && type != Eof && type != LabelSst && type != Number && type != Rk) {
         if (type == Dimensions && data.size() >= 12) {
-            expected.rows = u32At(data, 4);
-            columns = static_cast<std::int32_t>(u16At(data, 10));
+            expected.rows = std::min<std::int64_t>(u32At(data, 4), 1 << 16);
+            columns = static_cast<std::int32_t>(std::min<std::uint32_t>(u16At(data, 10), 256));
             break;
         }
     }
-    expected.bytes = static_cast<std::size_t>(expected.rows) * static_cast<std::size_t>(columns) * 8;
     writeSheet(sink, expected, columns, [&](SheetWriter& writer) { readCells(sheet, writer); });
 }
 
