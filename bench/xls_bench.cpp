@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <string>
 #include <string_view>
@@ -117,19 +118,23 @@ int main(int argc, char** argv) {
         std::fputs("usage: xls_bench --sheets N [--write FILE] | xls_bench FILE\n", stderr);
         return 2;
     }
-    double best = 1e9;
+    // Wall clock and, as other work on a shared machine inflates it, processor time too.
+    double best = 1e9, bestCpu = 1e9;
     CountingSink sink;
     for (int run = 0; run < 3; ++run) {
         sink = CountingSink();
         const auto start = std::chrono::steady_clock::now();
+        const std::clock_t cpuStart = std::clock();
         sheets::readCompoundWorkbook(file, sink);
         best =
             std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        bestCpu = std::min(bestCpu, static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC);
     }
     std::printf("file %.1f MiB, %d sheets, %lld rows, text %.1f MiB\n",
                 static_cast<double>(file.size()) / (1 << 20), sink.sheetCount,
                 static_cast<long long>(sink.rowEnds), static_cast<double>(sink.bytes) / (1 << 20));
-    std::printf("read: best of 3 %.3f s, peak memory %.1f MiB\n", best, bench::peakMegabytes());
+    std::printf("read: best of 3 %.3f s (processor %.3f s), peak memory %.1f MiB\n", best, bestCpu,
+                bench::peakMegabytes());
     if (expectedBytes != 0 && expectedBytes != sink.bytes) {
         std::fprintf(stderr, "the text should be %zu bytes\n", expectedBytes);
         return 1;

@@ -186,10 +186,10 @@ private:
     Records& m_records;
 };
 
-// A string with a 16-bit length (or 8-bit when `shortLength`), its rich-text runs and
-// phonetic data skipped.
-void readString(Pieces& in, std::string& out, bool shortLength = false) {
-    const std::size_t count = shortLength ? in.byte() : in.u16();
+// A string with its length, its flags and its characters; its rich-text runs and phonetic
+// data skipped.
+void readString(Pieces& in, std::string& out) {
+    const std::size_t count = in.u16();
     const std::uint32_t flags = in.byte();
     const std::uint32_t runs = (flags & 8) != 0 ? in.u16() : 0;
     const std::uint32_t phonetic = (flags & 4) != 0 ? in.u32() : 0;
@@ -197,11 +197,11 @@ void readString(Pieces& in, std::string& out, bool shortLength = false) {
     in.skip(std::uint64_t{runs} * 4 + phonetic);
 }
 
-std::string stringIn(std::string_view data, std::size_t at, bool shortLength = false) {
+std::string stringIn(std::string_view data, std::size_t at) {
     Records none(std::string_view(), 0);
     Pieces in(data.substr(std::min(at, data.size())), none);
     std::string text;
-    readString(in, text, shortLength);
+    readString(in, text);
     return text;
 }
 

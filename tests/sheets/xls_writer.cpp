@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <numeric>
 
 namespace brisquel::sheets::testing {
 
@@ -15,6 +16,13 @@ constexpr std::uint16_t continueRecord = 0x3C;
 void chainInto(std::vector<std::uint32_t>& table, std::uint32_t first, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i)
         table.push_back(i + 1 == count ? endOfChain : first + static_cast<std::uint32_t>(i) + 1);
+}
+
+std::string tableBytes(const std::vector<std::uint32_t>& table) {
+    std::string bytes;
+    for (std::uint32_t next : table)
+        bytes += le(next, 4);
+    return bytes;
 }
 
 std::string padded(std::string bytes, std::size_t unit) {
@@ -117,9 +125,7 @@ std::string compoundFile(const std::vector<std::pair<std::string, std::string>>&
         return bytes.empty() ? endOfChain : first;
     };
     const std::uint32_t miniStart = place(mini);
-    std::string miniFatBytes;
-    for (std::uint32_t next : miniFat)
-        miniFatBytes += le(next, 4);
+    const std::string miniFatBytes = tableBytes(miniFat);
     const std::uint32_t miniFatStart = place(miniFatBytes);
     auto entry = [&](const std::string& name, int type, std::uint32_t right, std::uint32_t child,
                      std::uint32_t start, std::uint64_t size) {
@@ -150,11 +156,9 @@ std::string compoundFile(const std::vector<std::pair<std::string, std::string>>&
     fat.insert(fat.end(), fatSectors, 0xFFFFFFFD);
     fat.insert(fat.end(), difatSectors, 0xFFFFFFFC);
     fat.resize(fatSectors * perSector, 0xFFFFFFFF);
-    for (std::uint32_t next : fat)
-        sectors += le(next, 4);
-    std::vector<std::uint32_t> fatIds;
-    for (std::size_t i = 0; i < fatSectors; ++i)
-        fatIds.push_back(fatStart + static_cast<std::uint32_t>(i));
+    sectors += tableBytes(fat);
+    std::vector<std::uint32_t> fatIds(fatSectors);
+    std::iota(fatIds.begin(), fatIds.end(), fatStart);
     fatIds.resize(std::max<std::size_t>(109, 109 + difatSectors * (perSector - 1)), 0xFFFFFFFF);
     for (std::size_t d = 0; d < difatSectors; ++d) {
         for (std::size_t i = 0; i + 1 < perSector; ++i)
@@ -168,8 +172,7 @@ std::string compoundFile(const std::vector<std::pair<std::string, std::string>>&
                          le(directoryStart, 4) + le(0, 4) + le(4096, 4) + le(miniFatStart, 4) +
                          le((miniFatBytes.size() + sectorSize - 1) / sectorSize, 4) +
                          le(difatSectors > 0 ? difatStart : endOfChain, 4) + le(difatSectors, 4);
-    for (std::size_t i = 0; i < 109; ++i)
-        header += le(fatIds[i], 4);
+    header += tableBytes({fatIds.begin(), fatIds.begin() + 109});
     return padded(header, sectorSize) + sectors;
 }
 
