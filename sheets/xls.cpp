@@ -241,6 +241,7 @@ private:
     void readGlobal(std::uint16_t type, std::string_view data, Records& records);
     void readSharedStrings(std::string_view data, Records& records);
     void resolveFormats();
+    void placeSheets();
     void readSheet(const Sheet& sheet, SheetSink& sink) const;
     void readCells(const Sheet& sheet, SheetWriter& writer) const;
     const NumberFormat& formatOf(std::uint32_t xf) const;
@@ -281,6 +282,22 @@ Workbook::Workbook(std::string_view stream) : m_stream(stream) {
         readGlobal(type, data, records);
     }
     resolveFormats();
+    placeSheets();
+}
+
+// Each sheet's records end where the next sheet's in the stream begin, so that no record is
+// read for two sheets, whatever order the workbook lists them in.
+void Workbook::placeSheets() {
+    std::vector<Sheet*> placed;
+    for (Sheet& sheet : m_sheets)
+        placed.push_back(&sheet);
+    std::sort(placed.begin(), placed.end(),
+              [](const Sheet* a, const Sheet* b) { return a->offset < b->offset; });
+    for (std::size_t i = 1; i < placed.size(); ++i) {
+        if (placed[i]->offset == placed[i - 1]->offset)
+            damaged("两张工作表位置相同");
+        placed[i - 1]->end = placed[i]->offset;
+    }
 }
 
 void Workbook::readGlobal(std::uint16_t type, std::string_view data, Records& records) {
@@ -294,13 +311,8 @@ void Workbook::readGlobal(std::uint16_t type, std::string_view data, Records& re
     case BoundSheet:
         if (data.size() < 8)
             damaged("BOUNDSHEET 记录太短");
-        // Each sheet's records end where the next one's begin, so that no record is read
-        // for two sheets.
-        if (u32At(data, 0) >= m_stream.size() ||
-            (!m_sheets.empty() && u32At(data, 0) <= m_sheets.back().offset))
-            damaged("工作表位置无效");
-        if (!m_sheets.empty())
-            m_sheets.back().end = u32At(data, 0);
+        if (u32At(data, 0) >= m_stream.size())
+            damaged("工作表位置超出数据流");
         m_sheets.push_back({u32At(data, 0), m_stream.size(), (data[4] & 3) == 0 && data[5] == 0});
         break;
     case Format:
