@@ -250,10 +250,10 @@ private:
     std::string_view m_stream;
     DateSystem m_dates = DateSystem::From1900;
     std::vector<Sheet> m_sheets;
-    std::string m_strings; // the shared strings one after another
-    std::vector<std::size_t> m_stringEnds;
-    std::vector<NumberFormat> m_formats;   // General first, then each code the XFs use
-    std::vector<std::uint32_t> m_xfFormat; // per XF, its entry in m_formats
+    std::string m_strings;                   // the shared strings one after another
+    std::vector<std::uint32_t> m_stringEnds; // four bytes each: their count may be millions
+    std::vector<NumberFormat> m_formats;     // General first, then each code the XFs use
+    std::vector<std::uint32_t> m_xfFormat;   // per XF, its entry in m_formats
     // Collected while the globals are read.
     std::vector<std::uint16_t> m_xfFormats;
     std::map<std::uint32_t, std::string> m_codes;
@@ -340,7 +340,9 @@ void Workbook::readSharedStrings(std::string_view data, Records& records) {
     Pieces in(data.substr(8), records);
     for (std::uint32_t i = 0; i < count && !in.atEnd(); ++i) {
         readString(in, m_strings);
-        m_stringEnds.push_back(m_strings.size());
+        if (m_strings.size() > 0xFFFFFFFF)
+            damaged("共享字符串超过 4 GB");
+        m_stringEnds.push_back(static_cast<std::uint32_t>(m_strings.size()));
     }
 }
 
