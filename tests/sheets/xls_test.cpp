@@ -103,6 +103,15 @@ TEST(XlsReader, RecordsGiveTheirCellsText) {
     }
 }
 
+TEST(XlsReader, SheetsComeInTheWorkbooksOrderWhereverTheirRecordsStand) {
+    std::string stream = workbookStream("", {{numberCell(0, 0, 1)}, {numberCell(0, 0, 2)}});
+    const std::string first = stream.substr(24, 4), second = stream.substr(38, 4); // the BOUNDSHEETs' offsets
+    stream.replace(24, 4, second).replace(38, 4, first);
+    EXPECT_EQ((std::vector<std::string>{"2\r\n", "1\r\n"}), sheetsOf(compoundFile({{"Workbook", stream}})));
+    stream.replace(24, 4, first);
+    EXPECT_THROW(sheetsOf(compoundFile({{"Workbook", stream}})), ReadError); // two sheets in one place
+}
+
 TEST(CompoundFile, StreamsOfEverySizeComeBackWhole) {
     std::string large(8 << 20, '\0'); // more FAT sectors than the header lists: a DIFAT
     for (std::size_t i = 0; i < large.size(); ++i)
