@@ -111,15 +111,28 @@ class Pieces {
 public:
     Pieces(std::string_view first, Records& records) : m_piece(first), m_records(records) {}
 
-    bool atEnd() { return m_at == m_piece.size() && !nextPiece(); }
+    // Whether the record and its CONTINUE records are read to their end; empty CONTINUE
+    // records are passed over.
+    bool atEnd() {
+        while (m_at == m_piece.size())
+            if (!nextPiece())
+                return true;
+        return false;
+    }
 
     std::uint32_t byte() {
         if (atEnd())
             damaged("字符串比记录长");
         return static_cast<unsigned char>(m_piece[m_at++]);
     }
-    std::uint32_t u16() { return byte() | byte() << 8; }
-    std::uint32_t u32() { return u16() | u16() << 16; }
+    std::uint32_t u16() {
+        const std::uint32_t low = byte();
+        return low | byte() << 8;
+    }
+    std::uint32_t u32() {
+        const std::uint32_t low = u16();
+        return low | u16() << 16;
+    }
 
     void skip(std::uint64_t count) {
         while (count > 0) {

@@ -64,6 +64,11 @@ TEST(XlsReader, RecordsGiveTheirCellsText) {
          sharedStrings({u"台区", u"abcdefghij", u"镇府😀公用", u"\u00e9"}, 9),
          {{sstCell(0, 0, 0) + sstCell(0, 1, 1) + sstCell(1, 0, 2) + sstCell(1, 1, 3)}},
          {"台区\tabcdefghij\r\n镇府😀公用\té\r\n"}},
+        {"empty CONTINUE records passed over",
+         record(0xFC, le(1, 4) + le(1, 4) + le(2, 2)) + record(0x3C, "") + record(0x3C, le(0, 1) + "a") +
+             record(0x3C, "") + record(0x3C, le(1, 1) + le(u'区', 2)),
+         {{sstCell(0, 0, 0)}},
+         {"a区\r\n"}},
         {"hidden sheets left out, the others in order",
          "",
          {{numberCell(0, 0, 1), true}, {numberCell(0, 0, 2)}, {numberCell(1, 1, 3)}},
