@@ -2,6 +2,7 @@
 #include "sheets/workbook.h"
 
 #include "sheets/text_file.h"
+#include "sheets/xls.h"
 #include "sheets/xlsx.h"
 
 namespace brisquel::sheets {
@@ -10,7 +11,7 @@ void readWorkbook(std::string_view bytes, SheetSink& sink) {
     if (bytes.starts_with("PK\x03\x04") || bytes.starts_with(std::string_view("PK\x05\x06", 4)))
         return readZipWorkbook(bytes, sink);
     if (bytes.starts_with("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))
-        throw ReadError(Problem::OtherSpreadsheet, "Excel 97-2003 工作簿（.xls）或 WPS 表格文件（.et）");
+        return readCompoundWorkbook(bytes, sink);
     readTextFile(bytes, sink);
 }
 

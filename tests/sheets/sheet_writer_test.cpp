@@ -1,5 +1,6 @@
 // SheetWriter: cells to the text a whole-sheet copy gives.
 #include "sheets/sheet_writer.h"
+#include "text_sink.h"
 
 #include "text_sink.h"
 

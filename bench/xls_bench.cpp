@@ -1,0 +1,143 @@
+// xls_bench: reads a large .xls workbook into a sink that only counts its text, and prints
+// the best of three times and the peak memory.
+//
+//   xls_bench --sheets N               a generated workbook of N sheets of the meter report,
+//                                      65,536 rows of 20 columns each, written and then read
+//   xls_bench --sheets N --write F     only writes that workbook to F
+//   xls_bench F                        reads the workbook F (the peak memory then counts the
+//                                      file and the reading alone)
+#include "meter_report.h"
+#include "sheets/xls.h"
+#include "xls_writer.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+using namespace brisquel;
+using namespace brisquel::sheets::testing;
+
+constexpr int sheetRows = 65536;
+
+std::u16string utf16(std::string_view text) {
+    std::u16string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const int length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
+        char32_t c = length == 1 ? byte : byte & (0x3F >> (length - 1));
+        for (int k = 1; k < length; ++k)
+            c = c << 6 | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        if (c >= 0x10000)
+            out += {static_cast<char16_t>(0xD7C0 + (c >> 10)), static_cast<char16_t>(0xDC00 | (c & 0x3FF))};
+        else
+            out += static_cast<char16_t>(c);
+        i += static_cast<std::size_t>(length);
+    }
+    return out;
+}
+
+// Whole numbers of up to 9 digits are numbers in the workbook, as General shows them the
+// same; codes with leading zeros and long numbers are texts, as a report keeps them.
+bool isNumber(std::string_view cell) {
+    return !cell.empty() && cell.size() <= 9 && cell[0] != '0' &&
+           std::all_of(cell.begin(), cell.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The meter report's rows as a workbook stream of `sheets` equal sheets; `textBytes` gets
+// the length of the text they should give.
+std::string meterWorkbook(int sheets, std::size_t& textBytes) {
+    std::vector<std::u16string> strings;
+    std::unordered_map<std::string, std::uint32_t> indexes;
+    std::string cells = record(0x0200, le(0, 4) + le(sheetRows, 4) + le(0, 2) + le(20, 2) + le(0, 2));
+    int row = 0;
+    textBytes = 0;
+    bench::generateMeterReport(sheetRows, "", [&](std::string_view line) {
+        textBytes += line.size() + 2;
+        for (int column = 0;; ++column) {
+            const std::string_view cell = line.substr(0, line.find('\t'));
+            line.remove_prefix(std::min(line.size(), cell.size() + 1));
+            if (isNumber(cell)) {
+                cells += numberCell(row, column, std::atof(std::string(cell).c_str()));
+            } else if (!cell.empty()) {
+                auto [entry, added] =
+                    indexes.try_emplace(std::string(cell), static_cast<std::uint32_t>(strings.size()));
+                if (added)
+                    strings.push_back(utf16(cell));
+                cells += sstCell(row, column, entry->second);
+            }
+            if (line.empty())
+                break;
+        }
+        ++row;
+    });
+    textBytes *= static_cast<std::size_t>(sheets);
+    return workbookStream(sharedStrings(strings),
+                          std::vector<XlsSheet>(static_cast<std::size_t>(sheets), {cells}));
+}
+
+struct CountingSink final : sheets::SheetSink {
+    std::size_t bytes = 0;
+    std::int64_t rowEnds = 0;
+    int sheetCount = 0;
+    void beginSheet(sheets::SheetSize) override { ++sheetCount; }
+    void append(std::string_view text) override {
+        bytes += text.size();
+        rowEnds += std::count(text.begin(), text.end(), '\n');
+    }
+    void restartSheet() override { std::fputs("a sheet was read twice\n", stderr); }
+    void endSheet() override {}
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::string file;
+    std::size_t expectedBytes = 0;
+    if (argc >= 3 && std::string_view(argv[1]) == "--sheets") {
+        const int sheets = std::atoi(argv[2]);
+        file = compoundFile({{"Workbook", meterWorkbook(sheets, expectedBytes)}});
+        if (argc == 5 && std::string_view(argv[3]) == "--write") {
+            std::ofstream(argv[4], std::ios::binary)
+                .write(file.data(), static_cast<std::streamsize>(file.size()));
+            return 0;
+        }
+    } else if (argc == 2) {
+        std::ifstream in(argv[1], std::ios::binary | std::ios::ate);
+        file.resize(static_cast<std::size_t>(in.tellg()));
+        in.seekg(0).read(file.data(), static_cast<std::streamsize>(file.size()));
+    } else {
+        std::fputs("usage: xls_bench --sheets N [--write FILE] | xls_bench FILE\n", stderr);
+        return 2;
+    }
+    // Wall clock and, as other work on a shared machine inflates it, processor time too.
+    double best = 1e9, bestCpu = 1e9;
+    CountingSink sink;
+    for (int run = 0; run < 3; ++run) {
+        sink = CountingSink();
+        const auto start = std::chrono::steady_clock::now();
+        const std::clock_t cpuStart = std::clock();
+        sheets::readCompoundWorkbook(file, sink);
+        best =
+            std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        bestCpu = std::min(bestCpu, static_cast<double>(std::clock() - cpuStart) / CLOCKS_PER_SEC);
+    }
+    std::printf("file %.1f MiB, %d sheets, %lld rows, text %.1f MiB\n",
+                static_cast<double>(file.size()) / (1 << 20), sink.sheetCount,
+                static_cast<long long>(sink.rowEnds), static_cast<double>(sink.bytes) / (1 << 20));
+    std::printf("read: best of 3 %.3f s (processor %.3f s), peak memory %.1f MiB\n", best, bestCpu,
+                bench::peakMegabytes());
+    if (expectedBytes != 0 && expectedBytes != sink.bytes) {
+        std::fprintf(stderr, "the text should be %zu bytes\n", expectedBytes);
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,561 @@
+// BIFF8 records to sheet text: the workbook's globals (strings, formats, sheets) first, then
+// each visible worksheet's cells, formatted as the cell shows them.
+#include "sheets/xls.h"
+
+#include "sheets/compound.h"
+#include "sheets/little_endian.h"
+#include "sheets/number_format.h"
+#include "sheets/sheet_writer.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace brisquel::sheets {
+
+namespace {
+
+enum Record : std::uint16_t {
+    Formula = 0x0006,
+    Eof = 0x000A,
+    DateMode = 0x0022,
+    FilePass = 0x002F,
+    Continue = 0x003C,
+    BoundSheet = 0x0085,
+    MulRk = 0x00BD,
+    RichLabel = 0x00D6,
+    Xf = 0x00E0,
+    Sst = 0x00FC,
+    LabelSst = 0x00FD,
+    Dimensions = 0x0200,
+    Number = 0x0203,
+    Label = 0x0204,
+    BoolErr = 0x0205,
+    String = 0x0207,
+    Rk = 0x027E,
+    Format = 0x041E,
+    Bof = 0x0809,
+};
+
+[[noreturn]] void damaged(const char* where) {
+    throw ReadError(Problem::Damaged, std::string("工作簿记录已损坏：") + where);
+}
+
+double doubleAt(std::string_view bytes, std::size_t at) {
+    return std::bit_cast<double>(std::uint64_t{u32At(bytes, at)} | std::uint64_t{u32At(bytes, at + 4)} << 32);
+}
+
+// An RK value: a whole number or the high 30 bits of a double, maybe divided by 100.
+double rkValue(std::uint32_t rk) {
+    const double value = (rk & 2) != 0 ? static_cast<double>(static_cast<std::int32_t>(rk) >> 2)
+                                       : std::bit_cast<double>(std::uint64_t{rk & 0xFFFFFFFCu} << 32);
+    return (rk & 1) != 0 ? value / 100 : value;
+}
+
+void appendUtf8(char32_t c, std::string& out) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | c >> 6);
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | c >> 12);
+        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | c >> 18);
+        out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// The records of a stream, from a given offset; a record must lie wholly in the stream.
+class Records {
+public:
+    Records(std::string_view stream, std::size_t at) : m_stream(stream), m_at(at) {}
+
+    bool next(std::uint16_t& type, std::string_view& data) {
+        if (m_at >= m_stream.size())
+            return false;
+        if (m_stream.size() - m_at < 4)
+            damaged("记录头不完整");
+        type = static_cast<std::uint16_t>(u16At(m_stream, m_at));
+        const std::size_t length = u16At(m_stream, m_at + 2);
+        if (m_stream.size() - m_at - 4 < length)
+            damaged("记录比数据流长");
+        data = m_stream.substr(m_at + 4, length);
+        m_at += 4 + length;
+        return true;
+    }
+
+    // The data of the CONTINUE record right after the last one read, if there is one.
+    bool nextContinue(std::string_view& data) {
+        if (m_stream.size() - m_at < 4 || u16At(m_stream, m_at) != Continue)
+            return false;
+        std::uint16_t type = 0;
+        return next(type, data);
+    }
+
+private:
+    std::string_view m_stream;
+    std::size_t m_at;
+};
+
+// A record's data and the CONTINUE records after it, read as one. A string's characters may
+// break at a CONTINUE, whose data then starts with the flags of the rest of them.
+class Pieces {
+public:
+    Pieces(std::string_view first, Records& records) : m_piece(first), m_records(records) {}
+
+    // Whether the record and its CONTINUE records are read to their end; empty CONTINUE
+    // records are passed over.
+    bool atEnd() {
+        while (m_at == m_piece.size())
+            if (!nextPiece())
+                return true;
+        return false;
+    }
+
+    std::uint32_t byte() {
+        if (atEnd())
+            damaged("字符串比记录长");
+        return static_cast<unsigned char>(m_piece[m_at++]);
+    }
+    std::uint32_t u16() {
+        const std::uint32_t low = byte();
+        return low | byte() << 8;
+    }
+    std::uint32_t u32() {
+        const std::uint32_t low = u16();
+        return low | u16() << 16;
+    }
+
+    void skip(std::uint64_t count) {
+        while (count > 0) {
+            if (atEnd())
+                damaged("字符串比记录长");
+            const std::size_t step =
+                static_cast<std::size_t>(std::min<std::uint64_t>(count, m_piece.size() - m_at));
+            m_at += step;
+            count -= step;
+        }
+    }
+
+    // `count` characters, one byte each (U+0000 to U+00FF) or UTF-16, appended as UTF-8.
+    void chars(std::size_t count, bool wide, std::string& out) {
+        char16_t high = 0;
+        while (count > 0) {
+            if (m_at == m_piece.size()) {
+                if (!nextPiece())
+                    damaged("字符串比记录长");
+                wide = (byte() & 1) != 0;
+            }
+            const std::size_t room = (m_piece.size() - m_at) / (wide ? 2 : 1);
+            if (room == 0)
+                damaged("字符被记录截断");
+            const std::size_t take = std::min(count, room);
+            if (!wide) {
+                for (std::size_t i = 0; i < take; ++i)
+                    appendUtf8(static_cast<unsigned char>(m_piece[m_at + i]), out);
+                m_at += take;
+            } else {
+                for (std::size_t i = 0; i < take; ++i, m_at += 2)
+                    high = utf16(static_cast<char16_t>(u16At(m_piece, m_at)), high, out);
+            }
+            count -= take;
+        }
+        if (high != 0)
+            appendUtf8(0xFFFD, out);
+    }
+
+private:
+    bool nextPiece() {
+        if (!m_records.nextContinue(m_piece))
+            return false;
+        m_at = 0;
+        return true;
+    }
+
+    // Appends one UTF-16 unit; returns the high surrogate still waiting for its pair.
+    static char16_t utf16(char16_t unit, char16_t high, std::string& out) {
+        if (unit >= 0xDC00 && unit < 0xE000 && high != 0) {
+            appendUtf8(0x10000 + ((char32_t{high} - 0xD800) << 10) + (unit - 0xDC00), out);
+            return 0;
+        }
+        if (high != 0)
+            appendUtf8(0xFFFD, out);
+        if (unit >= 0xD800 && unit < 0xDC00)
+            return unit;
+        appendUtf8(unit >= 0xDC00 && unit < 0xE000 ? 0xFFFD : unit, out);
+        return 0;
+    }
+
+    std::string_view m_piece;
+    std::size_t m_at = 0;
+    Records& m_records;
+};
+
+// A string with its length, its flags and its characters; its rich-text runs and phonetic
+// data skipped.
+void readString(Pieces& in, std::string& out) {
+    const std::size_t count = in.u16();
+    const std::uint32_t flags = in.byte();
+    const std::uint32_t runs = (flags & 8) != 0 ? in.u16() : 0;
+    const std::uint32_t phonetic = (flags & 4) != 0 ? in.u32() : 0;
+    in.chars(count, (flags & 1) != 0, out);
+    in.skip(std::uint64_t{runs} * 4 + phonetic);
+}
+
+std::string stringIn(std::string_view data, std::size_t at) {
+    Records none(std::string_view(), 0);
+    Pieces in(data.substr(std::min(at, data.size())), none);
+    std::string text;
+    readString(in, text);
+    return text;
+}
+
+const char* errorText(std::uint32_t code) {
+    switch (code) {
+    case 0x00:
+        return "#NULL!";
+    case 0x07:
+        return "#DIV/0!";
+    case 0x0F:
+        return "#VALUE!";
+    case 0x17:
+        return "#REF!";
+    case 0x1D:
+        return "#NAME?";
+    case 0x24:
+        return "#NUM!";
+    default:
+        return "#N/A";
+    }
+}
+
+struct Sheet {
+    std::size_t offset;
+    std::size_t end;
+    bool shown; // a visible worksheet
+};
+
+// What the workbook's globals tell: the sheets, the shared strings and the cells' formats.
+class Workbook {
+public:
+    explicit Workbook(std::string_view stream);
+
+    void readSheets(SheetSink& sink) const;
+
+private:
+    void readGlobal(std::uint16_t type, std::string_view data, Records& records);
+    void readSharedStrings(std::string_view data, Records& records);
+    void resolveFormats();
+    void placeSheets();
+    void readSheet(const Sheet& sheet, SheetSink& sink) const;
+    void readCells(const Sheet& sheet, SheetWriter& writer) const;
+    const NumberFormat& formatOf(std::uint32_t xf) const;
+    std::string_view sharedString(std::uint32_t index) const;
+
+    std::string_view m_stream;
+    DateSystem m_dates = DateSystem::From1900;
+    std::vector<Sheet> m_sheets;
+    std::string m_strings;                   // the shared strings one after another
+    std::vector<std::uint32_t> m_stringEnds; // four bytes each: their count may be millions
+    std::vector<NumberFormat> m_formats;     // General first, then each code the XFs use
+    std::vector<std::uint32_t> m_xfFormat;   // per XF, its entry in m_formats
+    // Collected while the globals are read.
+    std::vector<std::uint16_t> m_xfFormats;
+    std::map<std::uint32_t, std::string> m_codes;
+};
+
+void checkBof(std::string_view data) {
+    if (data.size() < 4)
+        damaged("BOF 记录太短");
+    const std::uint32_t version = u16At(data, 0);
+    if (version == 0x0500)
+        throw ReadError(Problem::OtherSpreadsheet, "Excel 5.0/95 工作簿");
+    if (version != 0x0600)
+        throw ReadError(Problem::OtherSpreadsheet, "早期版本的 Excel 工作簿");
+}
+
+Workbook::Workbook(std::string_view stream) : m_stream(stream) {
+    Records records(stream, 0);
+    std::uint16_t type = 0;
+    std::string_view data;
+    if (!records.next(type, data) || type != Bof)
+        damaged("缺少 BOF 记录");
+    checkBof(data);
+    for (std::uint16_t previous = Bof; records.next(type, data) && type != Eof; previous = type) {
+        if (type == Continue && previous == Bof)
+            damaged("CONTINUE 记录前没有记录");
+        readGlobal(type, data, records);
+    }
+    resolveFormats();
+    placeSheets();
+}
+
+// Each sheet's records end where the next sheet's in the stream begin, so that no record is
+// read for two sheets, whatever order the workbook lists them in.
+void Workbook::placeSheets() {
+    std::vector<Sheet*> placed;
+    for (Sheet& sheet : m_sheets)
+        placed.push_back(&sheet);
+    std::sort(placed.begin(), placed.end(),
+              [](const Sheet* a, const Sheet* b) { return a->offset < b->offset; });
+    for (std::size_t i = 1; i < placed.size(); ++i) {
+        if (placed[i]->offset == placed[i - 1]->offset)
+            damaged("两张工作表位置相同");
+        placed[i - 1]->end = placed[i]->offset;
+    }
+}
+
+void Workbook::readGlobal(std::uint16_t type, std::string_view data, Records& records) {
+    switch (type) {
+    case FilePass:
+        throw ReadError(Problem::Encrypted, "受密码保护的 Excel 97-2003 工作簿（.xls）");
+    case DateMode:
+        if (data.size() >= 2 && u16At(data, 0) == 1)
+            m_dates = DateSystem::From1904;
+        break;
+    case BoundSheet:
+        if (data.size() < 8)
+            damaged("BOUNDSHEET 记录太短");
+        if (u32At(data, 0) >= m_stream.size())
+            damaged("工作表位置超出数据流");
+        m_sheets.push_back({u32At(data, 0), m_stream.size(), (data[4] & 3) == 0 && data[5] == 0});
+        break;
+    case Format:
+        if (data.size() >= 2)
+            m_codes[u16At(data, 0)] = stringIn(data, 2);
+        break;
+    case Xf:
+        if (data.size() >= 4)
+            m_xfFormats.push_back(static_cast<std::uint16_t>(u16At(data, 2)));
+        break;
+    case Sst:
+        readSharedStrings(data, records);
+        break;
+    default:
+        break;
+    }
+}
+
+void Workbook::readSharedStrings(std::string_view data, Records& records) {
+    if (data.size() < 8)
+        damaged("SST 记录太短");
+    const std::uint32_t count = u32At(data, 4);
+    // Every string takes at least three bytes of the stream.
+    m_stringEnds.reserve(std::min<std::size_t>(count, m_stream.size() / 3));
+    Pieces in(data.substr(8), records);
+    for (std::uint32_t i = 0; i < count && !in.atEnd(); ++i) {
+        readString(in, m_strings);
+        if (m_strings.size() > 0xFFFFFFFF)
+            damaged("共享字符串超过 4 GB");
+        m_stringEnds.push_back(static_cast<std::uint32_t>(m_strings.size()));
+    }
+}
+
+void Workbook::resolveFormats() {
+    m_formats.emplace_back("General");
+    std::map<std::uint32_t, std::uint32_t> entries;
+    for (std::uint16_t id : m_xfFormats) {
+        auto [entry, added] = entries.try_emplace(id, static_cast<std::uint32_t>(m_formats.size()));
+        if (added) {
+            const auto custom = m_codes.find(id);
+            const std::string_view code = custom != m_codes.end() ? custom->second : builtinFormatCode(id);
+            m_formats.emplace_back(code.empty() ? std::string_view("General") : code);
+        }
+        m_xfFormat.push_back(entry->second);
+    }
+}
+
+const NumberFormat& Workbook::formatOf(std::uint32_t xf) const {
+    return xf < m_xfFormat.size() ? m_formats[m_xfFormat[xf]] : m_formats[0];
+}
+
+std::string_view Workbook::sharedString(std::uint32_t index) const {
+    if (index >= m_stringEnds.size())
+        damaged("共享字符串序号超出范围");
+    const std::size_t begin = index == 0 ? 0 : m_stringEnds[index - 1];
+    return std::string_view(m_strings).substr(begin, m_stringEnds[index] - begin);
+}
+
+// Wraps the caller's sink to learn whether any sheet gave text.
+class HeldSink final : public SheetSink {
+public:
+    explicit HeldSink(SheetSink& sink) : m_sink(sink) {}
+    void beginSheet(SheetSize expected) override { m_sink.beginSheet(expected); }
+    void append(std::string_view text) override {
+        m_held = m_held || !text.empty();
+        m_sink.append(text);
+    }
+    void restartSheet() override { m_sink.restartSheet(); }
+    void endSheet() override { m_sink.endSheet(); }
+    bool held() const { return m_held; }
+
+private:
+    SheetSink& m_sink;
+    bool m_held = false;
+};
+
+void Workbook::readSheets(SheetSink& sink) const {
+    HeldSink held(sink);
+    for (const Sheet& sheet : m_sheets)
+        if (sheet.shown)
+            readSheet(sheet, held);
+    if (!held.held())
+        throw ReadError(Problem::Empty, "工作簿中没有数据");
+}
+
+void Workbook::readSheet(const Sheet& sheet, SheetSink& sink) const {
+    Records records(m_stream.substr(0, sheet.end), sheet.offset);
+    std::uint16_t type = 0;
+    std::string_view data;
+    if (!records.next(type, data) || type != Bof)
+        damaged("工作表缺少 BOF 记录");
+    checkBof(data);
+    // DIMENSIONS comes before the cells; it tells the rows and columns in use, within the
+    // 65,536 rows and 256 columns of a BIFF8 sheet.
+    SheetSize expected{0, sheet.end - sheet.offset};
+    std::int32_t columns = 0;
+    while (records.next(type, data) && type != Eof && type != LabelSst && type != Number && type != Rk) {
+        if (type == Dimensions && data.size() >= 12) {
+            expected.rows = std::min<std::int64_t>(u32At(data, 4), 1 << 16);
+            columns = static_cast<std::int32_t>(std::min<std::uint32_t>(u16At(data, 10), 256));
+            break;
+        }
+    }
+    writeSheet(sink, expected, columns, [&](SheetWriter& writer) { readCells(sheet, writer); });
+}
+
+void Workbook::readCells(const Sheet& sheet, SheetWriter& writer) const {
+    Records records(m_stream.substr(0, sheet.end), sheet.offset);
+    std::uint16_t type = 0;
+    std::string_view data;
+    std::string text;
+    int depth = 0; // charts embedded in the sheet are substreams of their own
+    bool stringPending = false;
+    std::uint32_t pendingRow = 0, pendingColumn = 0, pendingXf = 0;
+    auto put = [&](std::uint32_t row, std::uint32_t column) {
+        stringPending = false; // a formula's text comes right after it, or never
+        writer.cell(std::int64_t{row} + 1, static_cast<std::int32_t>(column) + 1, text);
+    };
+    auto number = [&](std::uint32_t row, std::uint32_t column, std::uint32_t xf, double value) {
+        text.clear();
+        formatOf(xf).format(value, m_dates, text);
+        put(row, column);
+    };
+    auto cellAt = [&](std::size_t size) {
+        if (depth != 1)
+            return false;
+        if (data.size() < size)
+            damaged("单元格记录太短");
+        text.clear();
+        return true;
+    };
+    while (records.next(type, data)) {
+        switch (type) {
+        case Bof:
+            ++depth;
+            break;
+        case Eof:
+            if (--depth == 0)
+                return;
+            break;
+        case LabelSst:
+            if (cellAt(10)) {
+                formatOf(u16At(data, 4)).formatText(sharedString(u32At(data, 6)), text);
+                put(u16At(data, 0), u16At(data, 2));
+            }
+            break;
+        case Label:
+        case RichLabel:
+            if (cellAt(6)) {
+                formatOf(u16At(data, 4)).formatText(stringIn(data, 6), text);
+                put(u16At(data, 0), u16At(data, 2));
+            }
+            break;
+        case Number:
+            if (cellAt(14))
+                number(u16At(data, 0), u16At(data, 2), u16At(data, 4), doubleAt(data, 6));
+            break;
+        case Rk:
+            if (cellAt(10))
+                number(u16At(data, 0), u16At(data, 2), u16At(data, 4), rkValue(u32At(data, 6)));
+            break;
+        case MulRk:
+            if (cellAt(6))
+                for (std::size_t at = 4, column = u16At(data, 2); at + 6 <= data.size() - 2;
+                     at += 6, ++column)
+                    number(u16At(data, 0), static_cast<std::uint32_t>(column), u16At(data, at),
+                           rkValue(u32At(data, at + 2)));
+            break;
+        case BoolErr:
+            if (cellAt(8)) {
+                text = data[7] != 0 ? errorText(static_cast<unsigned char>(data[6]))
+                                    : (data[6] != 0 ? "TRUE" : "FALSE");
+                put(u16At(data, 0), u16At(data, 2));
+            }
+            break;
+        case Formula:
+            if (!cellAt(20))
+                break;
+            if (u16At(data, 12) != 0xFFFF) {
+                number(u16At(data, 0), u16At(data, 2), u16At(data, 4), doubleAt(data, 6));
+            } else if (data[6] == 0) { // the text follows in a STRING record
+                stringPending = true;
+                pendingRow = u16At(data, 0);
+                pendingColumn = u16At(data, 2);
+                pendingXf = u16At(data, 4);
+            } else if (data[6] == 1 || data[6] == 2) {
+                text = data[6] == 2 ? errorText(static_cast<unsigned char>(data[8]))
+                                    : (data[8] != 0 ? "TRUE" : "FALSE");
+                put(u16At(data, 0), u16At(data, 2));
+            }
+            break;
+        case String:
+            if (stringPending && depth == 1) {
+                Pieces in(data, records);
+                std::string value;
+                readString(in, value);
+                text.clear();
+                formatOf(pendingXf).formatText(value, text);
+                put(pendingRow, pendingColumn);
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    damaged("工作表没有结束");
+}
+
+} // namespace
+
+void readBiffWorkbook(std::string_view stream, SheetSink& sink) {
+    Workbook(stream).readSheets(sink);
+}
+
+void readCompoundWorkbook(std::string_view bytes, SheetSink& sink) {
+    const CompoundFile file(bytes);
+    std::string storage;
+    // Excel 5.0/95 names its stream Book; its first record tells it apart.
+    for (std::string_view name : {"Workbook", "Book"})
+        if (file.contains(name))
+            return readBiffWorkbook(file.stream(name, storage), sink);
+    if (file.contains("EncryptionInfo") && file.contains("EncryptedPackage"))
+        throw ReadError(Problem::Encrypted, "受密码保护的 Excel 工作簿（.xlsx）");
+    if (file.contains("WordDocument"))
+        throw ReadError(Problem::NotASpreadsheet, "Word 文档");
+    if (file.contains("PowerPoint Document"))
+        throw ReadError(Problem::NotASpreadsheet, "PowerPoint 演示文稿");
+    if (file.containsPrefix("ET") || file.containsPrefix("WPS") || file.containsPrefix("KSO"))
+        throw ReadError(Problem::OtherSpreadsheet, "WPS 表格文件（.et）");
+    throw ReadError(Problem::NotASpreadsheet, "复合文档");
+}
+
+} // namespace brisquel::sheets

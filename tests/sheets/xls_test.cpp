@@ -1,0 +1,197 @@
+// The .xls reader: files LibreOffice and Gnumeric wrote, against the text LibreOffice shows
+// for them; records and containers the tests write; and the notices of every other file.
+#include "sheets/compound.h"
+#include "sheets/little_endian.h"
+#include "sheets/workbook.h"
+#include "sheets/xls.h"
+#include "text_sink.h"
+#include "xls_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <fstream>
+#include <iterator>
+
+namespace brisquel::sheets {
+namespace {
+
+using namespace testing;
+
+std::string fixture(const std::string& name) {
+    std::ifstream in(std::string(BRISQUEL_TEST_DATA) + "/" + name, std::ios::binary);
+    EXPECT_TRUE(in) << name;
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+std::vector<std::string> sheetsOf(std::string_view file) {
+    TextSink sink;
+    readWorkbook(file, sink);
+    return sink.sheets;
+}
+
+std::string xlsFile(std::string_view globals, const std::vector<XlsSheet>& sheets) {
+    return compoundFile({{"Workbook", workbookStream(globals, sheets)}});
+}
+
+std::string formula(int row, int column, std::string_view result) {
+    return record(0x0006, cellHead(row, column) + std::string(result) + le(0, 8));
+}
+
+TEST(XlsReader, FilesOfLibreOfficeAndGnumericGiveTheTextLibreOfficeShows) {
+    for (const char* file : {"xls_libreoffice.xls", "xls_gnumeric.xls"}) {
+        SCOPED_TRACE(file);
+        const std::vector<std::string> sheets = sheetsOf(fixture(file));
+        ASSERT_EQ(3u, sheets.size()); // the hidden sheet left out
+        EXPECT_EQ(fixture("xls_shown_report.txt"), sheets[0]);
+        EXPECT_EQ(fixture("xls_shown_long.txt"), sheets[1]);
+    }
+}
+
+TEST(XlsReader, NumberFormatsOfTheFileAreApplied) {
+    EXPECT_EQ(fixture("xls_shown_formats.txt"), sheetsOf(fixture("xls_libreoffice.xls")).at(2));
+}
+
+TEST(XlsReader, RecordsGiveTheirCellsText) {
+    struct Case {
+        const char* name;
+        std::string globals;
+        std::vector<XlsSheet> sheets;
+        std::vector<std::string> texts;
+    };
+    const Case cases[] = {
+        {"shared strings cut at every record's end",
+         sharedStrings({u"台区", u"abcdefghij", u"镇府😀公用", u"\u00e9"}, 9),
+         {{sstCell(0, 0, 0) + sstCell(0, 1, 1) + sstCell(1, 0, 2) + sstCell(1, 1, 3)}},
+         {"台区\tabcdefghij\r\n镇府😀公用\té\r\n"}},
+        {"empty CONTINUE records passed over",
+         record(0xFC, le(1, 4) + le(1, 4) + le(2, 2)) + record(0x3C, "") + record(0x3C, le(0, 1) + "a") +
+             record(0x3C, "") + record(0x3C, le(1, 1) + le(u'区', 2)),
+         {{sstCell(0, 0, 0)}},
+         {"a区\r\n"}},
+        {"hidden sheets left out, the others in order",
+         "",
+         {{numberCell(0, 0, 1), true}, {numberCell(0, 0, 2)}, {numberCell(1, 1, 3)}},
+         {"2\r\n", "\t\r\n\t3\r\n"}},
+        {"numbers of every record",
+         "",
+         {{record(0x027E, cellHead(0, 0) + le(1234 << 2 | 3, 4)) +
+           record(0x027E, cellHead(0, 1) + le(std::bit_cast<std::uint64_t>(-0.5) >> 32, 4)) +
+           record(0x00BD, cellHead(0, 2) + le(-7 * 4 + 2, 4) + le(0, 2) + le(100 << 2 | 3, 4) + le(3, 2)) +
+           numberCell(0, 4, 0.1)}},
+         {"12.34\t-0.5\t-7\t1\t0.1\r\n"}},
+        {"formulas' cached results, booleans and errors",
+         "",
+         {{formula(0, 0, le(std::bit_cast<std::uint64_t>(24.0), 8)) +
+           formula(0, 1, le(0, 6) + le(0xFFFF, 2)) +
+           record(0x0207, le(2, 2) + le(1, 1) + le(u'镇', 2) + le(u'府', 2)) +
+           formula(0, 2, le(1, 2) + le(1, 4) + le(0xFFFF, 2)) +
+           formula(0, 3, le(2, 2) + le(7, 4) + le(0xFFFF, 2)) +
+           record(0x0205, cellHead(0, 4) + le(0, 1) + le(0, 1)) +
+           record(0x0205, cellHead(0, 5) + le(0x2A, 1) + le(1, 1))}},
+         {"24\t镇府\tTRUE\t#DIV/0!\tFALSE\t#N/A\r\n"}},
+        {"labels of one byte and two bytes a character",
+         "",
+         {{record(0x0204, cellHead(0, 0) + le(4, 2) + le(0, 1) + "Caf\xE9") +
+           record(0x0204, cellHead(0, 1) + le(2, 2) + le(1, 1) + le(u'台', 2) + le(u'区', 2))}},
+         {"Café\t台区\r\n"}},
+        {"an embedded chart's records and blanks give no cells",
+         "",
+         {{record(0x0201, cellHead(0, 0)) + numberCell(0, 1, 1) +
+           record(0x0809, le(0x0600, 2) + le(0x20, 2) + std::string(12, '\0')) + numberCell(0, 2, 5) +
+           record(0x000A, "") + record(0x00BE, cellHead(0, 3) + le(0, 2) + le(4, 2)) + numberCell(1, 0, 3)}},
+         {"\t1\r\n3\t\r\n"}},
+    };
+    for (const Case& entry : cases) {
+        SCOPED_TRACE(entry.name);
+        EXPECT_EQ(entry.texts, sheetsOf(xlsFile(entry.globals, entry.sheets)));
+    }
+}
+
+TEST(XlsReader, SheetsComeInTheWorkbooksOrderWhereverTheirRecordsStand) {
+    std::string stream = workbookStream("", {{numberCell(0, 0, 1)}, {numberCell(0, 0, 2)}});
+    const std::string first = stream.substr(24, 4), second = stream.substr(38, 4); // the BOUNDSHEETs' offsets
+    stream.replace(24, 4, second).replace(38, 4, first);
+    EXPECT_EQ((std::vector<std::string>{"2\r\n", "1\r\n"}), sheetsOf(compoundFile({{"Workbook", stream}})));
+    stream.replace(24, 4, first);
+    EXPECT_THROW(sheetsOf(compoundFile({{"Workbook", stream}})), ReadError); // two sheets in one place
+}
+
+TEST(CompoundFile, StreamsOfEverySizeComeBackWhole) {
+    std::string large(8 << 20, '\0'); // more FAT sectors than the header lists: a DIFAT
+    for (std::size_t i = 0; i < large.size(); ++i)
+        large[i] = static_cast<char>(i * 7 / 5);
+    for (unsigned shift : {9u, 12u}) {
+        for (std::size_t size :
+             {std::size_t{0}, std::size_t{100}, std::size_t{4095}, std::size_t{4096}, large.size()}) {
+            SCOPED_TRACE(std::to_string(shift) + " " + std::to_string(size));
+            const std::string bytes = large.substr(0, size);
+            const std::string file = compoundFile({{"Small", "x"}, {"Data", bytes}, {"Other", "y"}}, shift);
+            const CompoundFile compound(file);
+            std::string storage;
+            EXPECT_EQ(bytes, compound.stream("data", storage));
+            EXPECT_EQ("y", compound.stream("OTHER", storage));
+        }
+    }
+}
+
+std::string patched(std::string bytes, std::size_t at, std::uint32_t value) {
+    bytes.replace(at, 4, le(value, 4));
+    return bytes;
+}
+
+TEST(XlsReader, EveryOtherFileGetsItsNotice) {
+    const std::string strings = sharedStrings({u"台区", u"镇府"});
+    const std::string sheet = sstCell(0, 0, 0) + sstCell(1, 0, 1);
+    // The stream fills sectors 0 to 9; the FAT's first sector and the directory's are in the header.
+    const std::string large = xlsFile(strings + record(0x99, std::string(5000, 'x')), {{sheet}});
+    const std::size_t fat = (u32At(large, 0x4C) + 1) * 512;
+    const std::size_t directory = (u32At(large, 0x30) + 1) * 512;
+    const std::string small = xlsFile(strings, {{sheet}});
+    const std::size_t miniFat = (u32At(small, 0x3C) + 1) * 512;
+    const std::string biff5 = record(0x0809, le(0x0500, 2) + le(5, 2) + le(0, 4));
+    struct Case {
+        const char* name;
+        std::string file;
+        Problem problem;
+    };
+    const Case cases[] = {
+        {"Excel 5.0/95", compoundFile({{"Book", biff5 + record(0x000A, "")}}), Problem::OtherSpreadsheet},
+        {"FILEPASS", xlsFile(record(0x002F, le(1, 6)), {{sheet}}), Problem::Encrypted},
+        {"password-protected .xlsx", compoundFile({{"EncryptionInfo", "i"}, {"EncryptedPackage", "p"}}),
+         Problem::Encrypted},
+        {"Word document", compoundFile({{"WordDocument", "w"}}), Problem::NotASpreadsheet},
+        {"WPS spreadsheet without a workbook", compoundFile({{"ETDocument", "e"}}),
+         Problem::OtherSpreadsheet},
+        {"no visible sheet holding a value", xlsFile(strings, {{sheet, true}, {""}}), Problem::Empty},
+        {"FAT chain looping", patched(large, fat + 4, 0), Problem::Damaged},
+        {"FAT chain leaving the file", patched(large, fat, 0x00FFFFFF), Problem::Damaged},
+        {"mini FAT chain looping", patched(small, miniFat, 0), Problem::Damaged},
+        {"FAT sector count overflowing", patched(large, 0x2C, 0xFFFFFFFF), Problem::Damaged},
+        {"stream size overflowing", patched(large, directory + 128 + 0x78, 0xFFFFFFF0), Problem::Damaged},
+        {"directory tree looping", patched(large, directory + 128 + 0x48, 1), Problem::Damaged},
+        {"file cut short", large.substr(0, 3000), Problem::Damaged},
+        {"stream shorter than its records",
+         compoundFile({{"Workbook", workbookStream(strings, {{sheet}}).substr(0, 90)}}), Problem::Damaged},
+        {"record longer than its stream", xlsFile("", {{le(0x99, 2) + le(1000, 2) + "x"}}), Problem::Damaged},
+        {"string longer than the SST",
+         xlsFile(record(0xFC, le(1, 4) + le(1, 4) + le(50, 2) + le(0, 1) + "abc"), {{sheet}}),
+         Problem::Damaged},
+        {"SST index out of range", xlsFile(strings, {{sstCell(0, 0, 2)}}), Problem::Damaged},
+        {"CONTINUE with no record before it", xlsFile(record(0x3C, "xy") + strings, {{sheet}}),
+         Problem::Damaged},
+    };
+    for (const Case& entry : cases) {
+        SCOPED_TRACE(entry.name);
+        TextSink sink;
+        try {
+            readWorkbook(entry.file, sink);
+            ADD_FAILURE() << "read";
+        } catch (const ReadError& error) {
+            EXPECT_EQ(entry.problem, error.problem()) << error.detail();
+        }
+    }
+}
+
+} // namespace
+} // namespace brisquel::sheets
