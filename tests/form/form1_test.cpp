@@ -95,16 +95,6 @@ private:
         fs::temp_directory_path() / ("brisquel-form1-" + std::to_string(std::random_device()()));
 };
 
-TEST_F(Form1Test, StartsWithOnlyTheImportEnabledAndAnEmptyTally) {
-    for (ControlId id : commandIds)
-        EXPECT_EQ(id == ControlId::Command1, host.enabled(id));
-    EXPECT_EQ(0, form.tallyState().alli());
-    EXPECT_EQ(0, form.tallyState().alltxti());
-    EXPECT_TRUE(form.tallyState().alltxt().empty());
-    EXPECT_TRUE(host.log.empty());
-    EXPECT_EQ(windowTitle, host.title());
-}
-
 TEST_F(Form1Test, AnsweringNoChangesNothing) {
     struct Case {
         void (Form1::*handler)();
