@@ -232,18 +232,6 @@ TEST_F(Form1Test, ResetClearsCountsWithoutLockingOrTitle) {
     EXPECT_EQ("5", host.text(ControlId::Label5));
 }
 
-TEST_F(Form1Test, LabelClicksShowTheCurrentCounts) {
-    import(smallReport);
-    form.Command3_Click();
-    host.setField(ControlId::Label3, "x");
-    host.setField(ControlId::Label5, "y");
-    form.Label3_Click();
-    EXPECT_EQ("2", host.text(ControlId::Label3));
-    EXPECT_EQ("y", host.text(ControlId::Label5));
-    form.Label5_Click();
-    EXPECT_EQ("5", host.text(ControlId::Label5));
-}
-
 TEST_F(Form1Test, DoubleClickPastesTheClipboardWithoutItsFinalLineBreak) {
     struct Case {
         const char* name;
@@ -267,15 +255,6 @@ TEST_F(Form1Test, DoubleClickPastesTheClipboardWithoutItsFinalLineBreak) {
         form.Text3_DblClick();
         EXPECT_EQ(c.pasted, host.text(ControlId::Text3));
     }
-
-    void (Form1::*const handlers[])() = {
-        &Form1::Text1_DblClick, &Form1::Text2_DblClick, &Form1::Text3_DblClick, &Form1::Text4_DblClick,
-        &Form1::Text5_DblClick, &Form1::Text6_DblClick, &Form1::Text7_DblClick, &Form1::Text8_DblClick};
-    for (std::size_t i = 0; i < std::size(handlers); ++i) {
-        host.clipboard = std::string("值") + std::to_string(i + 1);
-        (form.*handlers[i])();
-        EXPECT_EQ("值" + std::to_string(i + 1), host.text(controlOf(static_cast<FieldId>(i))));
-    }
 }
 
 TEST_F(Form1Test, ProgressIsShownAtMostEvery33MillisecondsAndTheCountsEvery100) {
@@ -291,17 +270,6 @@ TEST_F(Form1Test, ProgressIsShownAtMostEvery33MillisecondsAndTheCountsEvery100) 
     EXPECT_EQ((std::vector<std::string>{"title 0/12", "Label5=0", "shown", "title 4/12", "shown",
                                         "title 8/12", "shown", "title 12/12", "Label5=12", "shown"}),
               host.log);
-}
-
-TEST_F(Form1Test, ACloseDuringAnOperationFindsItRunning) {
-    std::vector<bool> running;
-    host.whilePending = [&] { running.push_back(form.operationRunning()); };
-    import(smallReport);
-    form.Command3_Click();
-    form.Command4_Click();
-    ASSERT_GE(running.size(), 3u);
-    EXPECT_TRUE(std::all_of(running.begin(), running.end(), [](bool r) { return r; }));
-    EXPECT_FALSE(form.operationRunning());
 }
 
 TEST_F(Form1Test, OutOfMemoryEndsTheOperationWithANoticeAndChangesNothing) {
