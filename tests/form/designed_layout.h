@@ -18,11 +18,6 @@ struct DesignedControl {
     std::string_view accessibleName; // fields only
 };
 
-inline constexpr std::string_view designedNote =
-    "说明：用于对EXCEL进行双条件满足的个数统计。先填写条件1的表头文字，如台区，再填写下面的条件内容，"
-    "条件2也如法炮制。然后，逐个表全选并复制数据，再点按钮从剪贴板导入并统计，即可得到个数，"
-    "导入数据量大的话，可能会无响应，请耐心等待即可。注意，复制了数据要粘贴到文本栏，双击文本栏即可。";
-
 // In tab order.
 // clang-format off
 inline constexpr DesignedControl designedControls[] = {
@@ -35,7 +30,10 @@ inline constexpr DesignedControl designedControls[] = {
     {"Command2", 'B', "置零",                   240,  3360, 2415, 735,   0, false, 0,        false, {}},
     {"Text3",    'F', "台区",                   1200, 480,  2415, 270,   0, false, 0,        true,  "条件1 表头文字"},
     {"Text4",    'F', "设备类型",               4800, 480,  2295, 270,   0, false, 0,        true,  "条件2 表头文字"},
-    {"Label4",   'L', designedNote,             360,  4320, 10575, 1095, 12, false, 0,        true,  {}},
+    {"Label4",   'L', "说明：用于对EXCEL进行双条件满足的个数统计。先填写条件1的表头文字，如台区，再填写下面的条件内容，"
+                      "条件2也如法炮制。然后，逐个表全选并复制数据，再点按钮从剪贴板导入并统计，即可得到个数，"
+                      "导入数据量大的话，可能会无响应，请耐心等待即可。注意，复制了数据要粘贴到文本栏，双击文本栏即可。",
+                                                360,  4320, 10575, 1095, 12, false, 0,        true,  {}},
     {"Label5",   'L', "0",                      9600, 465,  1455, 255,  12, true,  0x0000FF, true,  {}},
     {"Command3", 'B', "统计 ",                  5520, 3360, 2295, 735,   0, false, 0,        false, {}},
     {"Label6",   'L', "已导入行数:",            8400, 480,  1095, 255,   0, false, 0,        true,  {}},

@@ -352,7 +352,6 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("number");
         QTest::addColumn<bool>("shrinks");
-        QTest::newRow("Label3, seven digits") << "Label3" << 1048576 << true;
         QTest::newRow("Label3, ten digits") << "Label3" << 2147483647 << true;
         QTest::newRow("Label5, ten digits fit") << "Label5" << 2147483647 << false;
         QTest::newRow("Label7") << "Label7" << 1048576 << true;
