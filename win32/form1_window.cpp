@@ -23,7 +23,7 @@ int scaled(int twips, UINT dpi) {
 // Every font is "宋体" in the GB2312 character set; a control without a font of its own
 // takes the window's. The size asked for is the height of a line, which in "宋体" is the
 // size of its characters: a face standing in for it that reaches higher or lower is made
-// smaller, so the design's texts keep to their boxes.
+// smaller, so the window's texts keep to their boxes.
 FontHandle makeFont(FontSpec entry, UINT dpi) {
     if (entry.pointSize == 0)
         entry = windowFont;

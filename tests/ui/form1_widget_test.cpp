@@ -3,7 +3,7 @@
 // What each handler asks, shows and locks is tested without Qt in tests/form/form1_test.cpp.
 #include "controls.h"
 #include "form1_fixture.h"
-#include "tests/form/designed_layout.h"
+#include "tests/form/intended_layout.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -41,10 +41,10 @@ void press(QWidget* widget, Qt::Key key) {
     QTest::keyClick(widget, key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
 }
 
-QRect designedBox(const brisquel::test::DesignedControl& designed) {
+QRect intendedBox(const brisquel::test::IntendedControl& intended) {
     using brisquel::twipsToPixels;
-    return {twipsToPixels(designed.left), twipsToPixels(designed.top), twipsToPixels(designed.width),
-            twipsToPixels(designed.height)};
+    return {twipsToPixels(intended.left), twipsToPixels(intended.top), twipsToPixels(intended.width),
+            twipsToPixels(intended.height)};
 }
 
 } // namespace
@@ -58,43 +58,43 @@ private slots:
 
     // Layout ----------------------------------------------------------------------------
 
-    // Each widget as designed, left where it is when the window is resized; no two overlap but
+    // Each widget as intended, left where it is when the window is resized; no two overlap but
     // where a field lies over a label, no button is the default, and no two read out the same.
-    void controlsFollowTheDesign() {
+    void controlsLookAsIntended() {
         QCOMPARE(m_form->windowTitle(), QStringLiteral("Brisquel v1.2 - 程序设计：Velkaran"));
         QCOMPARE(m_form->size(), QSize(746, 365));
         QSet<QString> names;
         for (const QSize size : {QSize(1200, 800), QSize(300, 200), QSize(746, 365)}) {
             m_form->resize(size);
-            for (const auto& designed : brisquel::test::designedControls) {
-                QWidget* widget = control(qText(designed.name));
-                QCOMPARE(widget->geometry(), designedBox(designed));
-                for (const auto& other : brisquel::test::designedControls) {
-                    QVERIFY2(&other == &designed || brisquel::test::overlapAllowed(designed, other) ||
+            for (const auto& intended : brisquel::test::intendedControls) {
+                QWidget* widget = control(qText(intended.name));
+                QCOMPARE(widget->geometry(), intendedBox(intended));
+                for (const auto& other : brisquel::test::intendedControls) {
+                    QVERIFY2(&other == &intended || brisquel::test::overlapAllowed(intended, other) ||
                                  !widget->geometry().intersects(control(qText(other.name))->geometry()),
                              qPrintable(widget->objectName() + u' ' + qText(other.name)));
                 }
             }
         }
-        for (const auto& designed : brisquel::test::designedControls) {
-            QWidget* widget = control(qText(designed.name));
+        for (const auto& intended : brisquel::test::intendedControls) {
+            QWidget* widget = control(qText(intended.name));
             const auto* button = qobject_cast<QPushButton*>(widget);
             const auto* field = qobject_cast<QLineEdit*>(widget);
             const auto* label = qobject_cast<QLabel*>(widget);
             QCOMPARE(std::tuple(!!button, !!field, !!label),
-                     std::tuple(designed.kind == 'B', designed.kind == 'F', designed.kind == 'L'));
+                     std::tuple(intended.kind == 'B', intended.kind == 'F', intended.kind == 'L'));
             QVERIFY(!button || (!button->isDefault() && !button->autoDefault()));
-            QCOMPARE(button ? button->text() : field ? field->text() : label->text(), qText(designed.text));
-            QCOMPARE(widget->isEnabled(), designed.enabled);
+            QCOMPARE(button ? button->text() : field ? field->text() : label->text(), qText(intended.text));
+            QCOMPARE(widget->isEnabled(), intended.enabled);
             const QString name = QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name);
-            QCOMPARE(name, qText(field ? designed.accessibleName : designed.text));
+            QCOMPARE(name, qText(field ? intended.accessibleName : intended.text));
             QVERIFY2(!field || !names.contains(name), qPrintable(name));
             names.insert(name);
             QCOMPARE(
                 std::tuple(widget->font().family(), widget->font().pointSize(), widget->font().bold()),
-                std::tuple(QStringLiteral("宋体"), designed.points ? designed.points : 9, designed.bold));
+                std::tuple(QStringLiteral("宋体"), intended.points ? intended.points : 9, intended.bold));
             QCOMPARE(widget->palette().color(QPalette::Active, QPalette::WindowText),
-                     designed.colour ? QColor(QRgb(designed.colour))
+                     intended.colour ? QColor(QRgb(intended.colour))
                                      : QApplication::palette().color(QPalette::WindowText));
         }
         // The field is on top where a caption runs into it: Label13 one pixel into Text3,

@@ -5,7 +5,7 @@
 #include "scripted_dialogs.h"
 #include "wide_text.h"
 
-#include "tests/form/designed_layout.h"
+#include "tests/form/intended_layout.h"
 
 #include "engine/export.h"
 
@@ -86,8 +86,8 @@ LOGFONTW fontOf(HWND control) {
     return font;
 }
 
-COLORREF colourOf(const test::DesignedControl& designed) {
-    const unsigned rgb = designed.colour;
+COLORREF colourOf(const test::IntendedControl& intended) {
+    const unsigned rgb = intended.colour;
     return rgb ? RGB(rgb >> 16, rgb >> 8 & 0xFF, rgb & 0xFF) : GetSysColor(COLOR_WINDOWTEXT);
 }
 
@@ -162,39 +162,39 @@ protected:
     std::unique_ptr<Form1Window> m_form;
 };
 
-// Each control as designed, its text whole in its box in whatever face stands in for 宋体 (under
+// Each control as intended, its text whole in its box in whatever face stands in for 宋体 (under
 // Wine a taller one), on the dialog background, and no button the default. Then the counts of
 // 12345 rows, which no longer fit Label3 at 72 points, drawn whole in their colours; the boxes,
 // fonts, counts and the window's icons again after a change to 144 dots per inch.
-TEST_F(Form1WindowTest, ControlsFollowTheDesign) {
+TEST_F(Form1WindowTest, ControlsLookAsIntended) {
     ASSERT_EQ(96u, m_form->dpi());
     EXPECT_EQ(L"Brisquel v1.2 - 程序设计：Velkaran", windowText(window()));
     RECT client;
     GetClientRect(window(), &client);
     EXPECT_EQ(746, client.right);
     EXPECT_EQ(365, client.bottom);
-    for (const test::DesignedControl& designed : test::designedControls) {
-        SCOPED_TRACE(std::string(designed.name));
-        const HWND item = controlNamed(designed.name);
-        const std::wstring kind = designed.kind == 'B'   ? L"Button"
-                                  : designed.kind == 'F' ? L"Edit"
+    for (const test::IntendedControl& intended : test::intendedControls) {
+        SCOPED_TRACE(std::string(intended.name));
+        const HWND item = controlNamed(intended.name);
+        const std::wstring kind = intended.kind == 'B'   ? L"Button"
+                                  : intended.kind == 'F' ? L"Edit"
                                                          : L"Static";
         EXPECT_EQ(0, _wcsicmp(kind.c_str(), className(item).c_str()));
         const LONG_PTR style = GetWindowLongPtrW(item, GWL_STYLE);
-        EXPECT_TRUE(designed.kind != 'B' || (style & BS_TYPEMASK) == BS_PUSHBUTTON);
-        EXPECT_EQ(designed.kind != 'L', (style & WS_TABSTOP) != 0);
-        EXPECT_TRUE(designed.kind != 'F' || SendMessageW(item, EM_GETLIMITTEXT, 0, 0) >= 0x7FFFFFFE);
-        EXPECT_EQ(widen(designed.text), windowText(item));
-        EXPECT_EQ(designed.enabled, IsWindowEnabled(item) != FALSE);
+        EXPECT_TRUE(intended.kind != 'B' || (style & BS_TYPEMASK) == BS_PUSHBUTTON);
+        EXPECT_EQ(intended.kind != 'L', (style & WS_TABSTOP) != 0);
+        EXPECT_TRUE(intended.kind != 'F' || SendMessageW(item, EM_GETLIMITTEXT, 0, 0) >= 0x7FFFFFFE);
+        EXPECT_EQ(widen(intended.text), windowText(item));
+        EXPECT_EQ(intended.enabled, IsWindowEnabled(item) != FALSE);
         const LOGFONTW font = fontOf(item);
-        EXPECT_EQ(std::tuple(std::wstring(L"宋体"), 134, designed.bold ? FW_BOLD : FW_NORMAL),
+        EXPECT_EQ(std::tuple(std::wstring(L"宋体"), 134, intended.bold ? FW_BOLD : FW_NORMAL),
                   std::tuple(std::wstring(font.lfFaceName), int{font.lfCharSet}, int{font.lfWeight}));
-        if (designed.kind == 'L') {
-            const Drawing drawing = drawn(item, colourOf(designed));
+        if (intended.kind == 'L') {
+            const Drawing drawing = drawn(item, colourOf(intended));
             EXPECT_EQ(GetSysColor(COLOR_BTNFACE), drawing.corner);
         }
-        if (!designed.colour) { // the counts are CountsAreDrawnWholeAtEveryDpi's
-            EXPECT_TRUE(textIsWhole(item, designed.kind == 'L'));
+        if (!intended.colour) { // the counts are CountsAreDrawnWholeAtEveryDpi's
+            EXPECT_TRUE(textIsWhole(item, intended.kind == 'L'));
         }
     }
     ASSERT_TRUE(putOnClipboard(sheet(12345)));
@@ -206,27 +206,27 @@ TEST_F(Form1WindowTest, ControlsFollowTheDesign) {
         RECT suggested{0, 0, 1200, 700};
         if (dpi != 96)
             SendMessageW(window(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
-        for (const test::DesignedControl& designed : test::designedControls) {
-            SCOPED_TRACE(std::string(designed.name) + " at " + std::to_string(dpi));
+        for (const test::IntendedControl& intended : test::intendedControls) {
+            SCOPED_TRACE(std::string(intended.name) + " at " + std::to_string(dpi));
             const auto pixels = [dpi](int twips) { return twipsToPixels(twips, dpi); };
-            const HWND item = controlNamed(designed.name);
-            EXPECT_EQ(PixelBox({pixels(designed.left), pixels(designed.top), pixels(designed.width),
-                                pixels(designed.height)}),
+            const HWND item = controlNamed(intended.name);
+            EXPECT_EQ(PixelBox({pixels(intended.left), pixels(intended.top), pixels(intended.width),
+                                pixels(intended.height)}),
                       boxOf(item));
-            EXPECT_EQ(MulDiv(designed.points ? designed.points : 9, dpi, 72),
+            EXPECT_EQ(MulDiv(intended.points ? intended.points : 9, dpi, 72),
                       std::abs(fontOf(item).lfHeight));
-            if (!designed.colour)
+            if (!intended.colour)
                 continue;
-            const Drawing drawing = drawn(item, colourOf(designed));
+            const Drawing drawing = drawn(item, colourOf(intended));
             EXPECT_GT(drawing.inked, 3);
             // A number cut off by the box leaves ink in its last column or row.
             EXPECT_LT(drawing.inkBounds.right, drawing.size.cx - 1);
             EXPECT_LT(drawing.inkBounds.bottom, drawing.size.cy - 1);
             const LONG height = drawing.inkBounds.bottom - drawing.inkBounds.top + 1;
             if (dpi == 96)
-                heightAt96[designed.name] = height;
+                heightAt96[intended.name] = height;
             else
-                EXPECT_NEAR(1.5, double(height) / heightAt96[designed.name], 0.2);
+                EXPECT_NEAR(1.5, double(height) / heightAt96[intended.name], 0.2);
         }
         for (const auto& [which, metric] :
              {std::pair{ICON_SMALL, SM_CXSMICON}, std::pair{ICON_BIG, SM_CXICON}}) {

@@ -1,12 +1,12 @@
-// The window's controls as the tool was designed, typed in apart from form/layout.h, so that
-// both windows' tests check what they show against the design and not the table against itself.
+// The window's controls as a clerk must see them, typed in apart from form/layout.h, so that
+// both windows' tests check what they show against these values, not the table against itself.
 #pragma once
 
 #include <string_view>
 
 namespace brisquel::test {
 
-struct DesignedControl {
+struct IntendedControl {
     std::string_view name;
     char kind; // 'B'utton, 'F'ield, 'L'abel
     std::string_view text;
@@ -20,7 +20,7 @@ struct DesignedControl {
 
 // In tab order.
 // clang-format off
-inline constexpr DesignedControl designedControls[] = {
+inline constexpr IntendedControl intendedControls[] = {
     {"Command1", 'B', "从剪贴板导入",           2760, 3360, 2655, 735,   0, false, 0,        true,  {}},
     {"Text1",    'F', "镇府公用台变",           240,  840,  3375, 375,   0, false, 0,        true,  "条件1 内容"},
     {"Text2",    'F', "三相多功能电能表(费控)", 3960, 840,  3135, 375,   0, false, 0,        true,  "条件2 内容1"},
@@ -55,7 +55,7 @@ inline constexpr DesignedControl designedControls[] = {
 // clang-format on
 
 // Where a label runs under a field, the field is drawn over it; no other controls overlap.
-inline bool overlapAllowed(const DesignedControl& a, const DesignedControl& b) {
+inline bool overlapAllowed(const IntendedControl& a, const IntendedControl& b) {
     return (a.kind == 'F') != (b.kind == 'F') && (a.kind == 'L' || b.kind == 'L');
 }
 
