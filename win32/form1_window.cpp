@@ -24,12 +24,14 @@ int scaled(int twips, UINT dpi) {
 }
 
 // Every font is "宋体" in the GB2312 character set; a control without a font of its own
-// takes the window's.
+// takes the window's. The size asked for is the height of a line, which in "宋体" is the
+// size of its characters: a face standing in for it that reaches higher or lower is made
+// smaller, so the window's texts keep to their boxes.
 FontHandle makeFont(FontSpec entry, UINT dpi) {
     if (entry.pointSize == 0)
         entry = windowFont;
     static const std::wstring face = widen(songFace);
-    return FontHandle(CreateFontW(-MulDiv(entry.pointSize, static_cast<int>(dpi), 72), 0, 0, 0,
+    return FontHandle(CreateFontW(MulDiv(entry.pointSize, static_cast<int>(dpi), 72), 0, 0, 0,
                                   entry.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, gb2312Charset,
                                   OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                                   DEFAULT_PITCH | FF_DONTCARE, face.c_str()));
@@ -110,6 +112,13 @@ bool isUserInput(UINT message) {
            (message >= WM_IME_STARTCOMPOSITION && message <= WM_IME_KEYLAST) || message == WM_IME_CHAR ||
            (message >= WM_TOUCH && message <= WM_POINTERHWHEEL) || message == WM_NCMOUSEHOVER ||
            message == WM_NCMOUSELEAVE || message == WM_MOUSEHOVER || message == WM_MOUSELEAVE;
+}
+
+// The title bar's moving, minimising and maximising are the window manager's, not input to
+// the form.
+bool isTitleBarInput(const MSG& message) {
+    return message.message >= WM_NCMOUSEMOVE && message.message <= WM_NCMBUTTONDBLCLK &&
+           (message.wParam == HTCAPTION || message.wParam == HTMINBUTTON || message.wParam == HTMAXBUTTON);
 }
 
 // A close the user asks for with the mouse or the keyboard, which would otherwise be
@@ -216,7 +225,20 @@ void Form1Window::applyDpi(UINT dpi) {
         if (entry.kind == ControlKind::Count)
             fitCount(entry.id, windowText(m_controls[i]));
     }
+    setIcons();
     InvalidateRect(m_window, nullptr, TRUE);
+}
+
+// The window's own icons, which the task bar and Alt+Tab ask for, at the sizes the system
+// shows them at m_dpi; each replaced before the old one is destroyed.
+void Form1Window::setIcons() {
+    for (const auto& [which, metric] : {std::pair{ICON_SMALL, SM_CXSMICON}, std::pair{ICON_BIG, SM_CXICON}}) {
+        const int size = GetSystemMetricsForDpi(metric, m_dpi);
+        IconHandle icon(static_cast<HICON>(
+            LoadImageW(m_instance, MAKEINTRESOURCEW(IDI_BRISQUEL), IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
+        SendMessageW(m_window, WM_SETICON, which, reinterpret_cast<LPARAM>(icon.get()));
+        m_icons[static_cast<std::size_t>(which)] = std::move(icon);
+    }
 }
 
 // The largest point size, down from the table's, at which the number, drawn from the
@@ -480,9 +502,9 @@ ClipboardText Form1Window::readClipboard() {
     return {all.substr(0, all.find(u'\0')), std::move(keeper)};
 }
 
-// Paints, timers and the system's own messages are handled; the user's keys and clicks are
-// dropped, in the client area and on the frame, so that nothing acts after the operation.
-// A close ends the program at once (see Form1::operationRunning).
+// Paints, timers, the system's own messages and the title bar's moves are handled; the user's
+// keys and clicks are dropped, so that nothing acts after the operation. A close ends the
+// program at once (see Form1::operationRunning).
 void Form1Window::showPendingNow() {
     MSG message;
     bool quit = false;
@@ -495,7 +517,7 @@ void Form1Window::showPendingNow() {
         }
         if (isCloseInput(message) && m_form.operationRunning())
             endProgram();
-        if (!isUserInput(message.message))
+        if (!isUserInput(message.message) || isTitleBarInput(message))
             DispatchMessageW(&message);
     }
     if (quit)

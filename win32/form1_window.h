@@ -21,6 +21,11 @@ struct GdiObjectDeleter {
 using FontHandle = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDeleter>;
 using BitmapHandle = std::unique_ptr<std::remove_pointer_t<HBITMAP>, GdiObjectDeleter>;
 
+struct IconDeleter {
+    void operator()(HICON icon) const { DestroyIcon(icon); }
+};
+using IconHandle = std::unique_ptr<std::remove_pointer_t<HICON>, IconDeleter>;
+
 struct DcDeleter {
     void operator()(HDC dc) const { DeleteDC(dc); }
 };
@@ -70,6 +75,7 @@ private:
     void createControls();
     void connectHandlers();
     void applyDpi(UINT dpi);
+    void setIcons();
     void fitCount(ControlId count, const std::wstring& text);
     const CountFont& countFont(FontSpec wanted);
     void paint();
@@ -103,6 +109,7 @@ private:
     // tries it.
     std::map<std::pair<int, bool>, CountFont> m_countFonts;
     BitmapHandle m_background;
+    std::array<IconHandle, 2> m_icons; // ICON_SMALL and ICON_BIG at m_dpi
     HWND m_focusBeforeDeactivation = nullptr;
 };
 

@@ -9,8 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <random>
 #include <vector>
 
@@ -42,6 +40,7 @@ TEST(ClipboardText, LineEndsAreWidenedOnlyInTextsWithoutCrLf) {
         {"an LF beside a CR LF is a break in a cell", u"台区\r\n甲\n乙\r\n", "台区\r\n甲\n乙\r\n",
          "台区\r\n甲\n乙\r\n"},
         {"lone CRs stay", u"台区\r镇府\r", "台区\r镇府\r", "台区\r镇府\r"},
+        {"a stray CR before the first CR LF", u"甲\r乙\r\n丙\n", "甲\r乙\r\n丙\n", "甲\r乙\r\n丙\n"},
         {"a CR before an LF-only row end", u"甲\r乙\n丙\n", "甲\r乙\r\n丙\r\n", "甲\r乙\n丙\n"},
         {"beyond the Basic Multilingual Plane", u"𠀀\t😀\n", "𠀀\t😀\r\n", "𠀀\t😀\n"},
         {"half a surrogate pair becomes ?", u"甲\xD800乙\xDC00\n", "甲?乙?\r\n", "甲?乙?\n"},
@@ -227,16 +226,6 @@ TEST(Utf8, Utf16IsWrittenAsTheDefinitionsSay) {
     }
 }
 
-TEST(ClipboardText, LinuxSpreadsheetCopiesBecomeImportable) {
-    for (const char* name : {"calc-whole-sheet.utf8.txt", "gnumeric-whole-sheet.utf8.txt"}) {
-        std::ifstream file(std::string(BRISQUEL_TEST_DATA "/") + name, std::ios::binary);
-        const std::string copied{std::istreambuf_iterator<char>(file), {}};
-        ASSERT_FALSE(copied.empty()) << name;
-        EXPECT_FALSE(isImportable(reportText(clipboardOf(copied), LineEnds::AsCopied)));
-        EXPECT_TRUE(isImportable(reportText(clipboardOf(copied), LineEnds::WidenLineFeeds)));
-    }
-}
-
 // The import converts the clipboard a slice at a time. Slices of a few units put each unit
 // of these texts on a slice's edge in turn: the halves of a surrogate pair, the bytes of a
 // UTF-8 character, a CR and its LF, quotes between them, and the header text. Every import
@@ -244,7 +233,7 @@ TEST(ClipboardText, LinuxSpreadsheetCopiesBecomeImportable) {
 // import says it is done with is overwritten at once, as memory given back would read.
 TEST(ClipboardText, ImportInSlicesEqualsTheImportOfTheWholeText) {
     const std::u16string units = u"台😀\"\r\"\n\t台区\n乙\r\n\xD800台区\t设备类型\r\n镇府\r\n";
-    const std::string bytes = "台\"\r\n\xE5\x8F\t台区\n\x80乙\r\"\n台区\t\xF0\x9F\x98\x80\r\n";
+    const std::string bytes = "台\"\r\n\xE5\x8F\t台区\n\x80乙😀\r\"\n台区\t\xF0\x9F\x98\x80\r\n";
     const auto compare = [](const auto& text, LineEnds lineEnds) {
         TallyState whole;
         test::RecordingView wholeView;

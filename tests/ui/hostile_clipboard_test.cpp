@@ -187,28 +187,6 @@ void HostileClipboardTest::knownOutcome_data() {
         QTest::newRow(name) << list(rows) + "\r\n" << Outcome{stored(rows), counts, list(rows.first(listed))};
     };
 
-    // Halves of a surrogate pair without their partner, each read as "?": at the start and the
-    // end of the text, inside cells, right before a row's CR LF, beside whole pairs, and the two
-    // halves the wrong way round. A half spoils the value of the row numbered 2 and the types
-    // of those numbered 3 and 6; the others are counted. \x01 stands for the high half, \x02
-    // for the low one.
-    const QStringList surrogates = {"\x02序号\t" + headerRow + "\t备注\x01",
-                                    "1\t" + value1 + u'\t' + alternatives[4] + "\t\x01",
-                                    "2\t" + value1 + "\x01\t" + alternatives[4] + "\t",
-                                    "3\t" + value1 + "\t\x01" + alternatives[0] + "\t",
-                                    "4\x02\x01\t" + value1 + u'\t' + alternatives[1] + "\t😀\x02",
-                                    "5\t" + value1 + u'\t' + alternatives[2] + "\t\x01😀",
-                                    "\x01",
-                                    "6\t" + value1 + u'\t' + alternatives[3] + "\x01"};
-    const auto halves = [&](const char16_t* high, const char16_t* low) {
-        return QStringList(surrogates).replaceInStrings(u"\x01", high).replaceInStrings(u"\x02", low);
-    };
-    const QStringList read = halves(u"?", u"?");
-    const Outcome readHalves{stored(read), "3 8 5 0 1 1 0 1", list({read[0], read[1], read[4], read[5]})};
-    // No line end after the last row.
-    QTest::newRow("lone first halves") << list(halves(u"\xD800", u"\xDC00")) << readHalves;
-    QTest::newRow("lone last halves") << list(halves(u"\xDBFF", u"\xDFFF")) << readHalves;
-
     // Wide rows: the counts find the columns however far out they lie. 200,000 cells, the
     // header texts in the last two, beyond any 16-bit column number.
     const auto lastCells = [](const QString& first, const QString& second, qsizetype before = 199'998) {
