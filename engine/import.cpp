@@ -5,6 +5,7 @@
 #include "state.h"
 #include "tally_view.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -154,7 +155,9 @@ void ImportPass::takeCarriedRow() {
 }
 
 void ImportPass::takeRow(std::string_view text, std::size_t begin, std::size_t end) {
-    m_view.progress(m_index++, m_lastIndex);
+    // A file may say less about its rows than it holds: the last index is never below the row.
+    m_view.progress(m_index, std::max(m_index, m_lastIndex));
+    ++m_index;
     if (begin == end)
         return;
     // The header test looks at the whole row, not at a cell: once alltxt holds the header

@@ -51,8 +51,8 @@ public:
     // Reads the header text (Text3) and makes room in alltxt for the whole text, so a text
     // too large for the memory left is refused here, before anything changes. `lastIndex` is
     // the number of row ends in the whole text: its CR LF pairs once its quotes are deleted
-    // (CrLfCounter), or its LFs. `sizeHint` is its size in bytes, a CR counted for each LF
-    // with RowEnd::LineFeed.
+    // (CrLfCounter), or its LFs; where only an estimate is known, a row past it is shown as
+    // the last. `sizeHint` is its size in bytes, a CR counted for each LF with RowEnd::LineFeed.
     ImportPass(TallyState& state, TallyView& view, std::int64_t lastIndex, std::size_t sizeHint,
                RowEnd rowEnd = RowEnd::CrLf);
     ImportPass(const ImportPass&) = delete;

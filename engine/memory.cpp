@@ -3,6 +3,14 @@
 
 #include <cstdint>
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
 #ifdef __linux__
 #include <sys/mman.h>
 #endif
@@ -21,6 +29,19 @@ void adviseHugePages(void* data, std::size_t size) {
 #else
     (void)data;
     (void)size;
+#endif
+}
+
+std::size_t physicalMemory() {
+#ifdef _WIN32
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof status;
+    return GlobalMemoryStatusEx(&status) ? static_cast<std::size_t>(status.ullTotalPhys) : 0;
+#else
+    const long pages = sysconf(_SC_PHYS_PAGES);
+    const long pageSize = sysconf(_SC_PAGESIZE);
+    return pages > 0 && pageSize > 0 ? static_cast<std::size_t>(pages) * static_cast<std::size_t>(pageSize)
+                                     : 0;
 #endif
 }
 

@@ -13,6 +13,9 @@ namespace brisquel {
 // in it. Only advice: where huge pages are off, nothing changes.
 void adviseHugePages(void* data, std::size_t size);
 
+// The machine's physical memory in bytes, or 0 where the platform does not say.
+std::size_t physicalMemory();
+
 // Room for `capacity` bytes in a buffer that may grow large, advised as above.
 inline void reserveLarge(std::string& buffer, std::size_t capacity) {
     buffer.reserve(capacity);

@@ -3,7 +3,7 @@
 
 #include "engine/import.h"
 #include "engine/memory.h"
-#include "form/utf8.h"
+#include "sheets/utf8.h"
 
 #include <algorithm>
 #include <cstdint>

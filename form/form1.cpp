@@ -3,10 +3,13 @@
 
 #include "engine/export.h"
 #include "engine/import.h"
+#include "engine/memory.h"
 #include "engine/tally.h"
 #include "engine/text.h"
 #include "form/clipboard_text.h"
+#include "form/file_import.h"
 
+#include <limits>
 #include <new>
 
 namespace brisquel {
@@ -27,6 +30,18 @@ constexpr std::string_view exportRefusal = "导出失败，请先统计，有结
 constexpr std::string_view exportDone = "文件路径:";
 constexpr std::string_view exportFailure = "导出失败，无法写入文件:";
 constexpr std::string_view outOfMemory = "失败，内存不足，无法完成此操作";
+// A file of an import that cannot be imported: what is wrong, the file, and what to do.
+constexpr std::string_view fileCannotOpen = "无法打开文件:";
+constexpr std::string_view fileNotAReport = "无法导入，这不是报表文件:";
+constexpr std::string_view fileReportKinds = "可以导入的文件：XLSX、XLSM 工作簿，CSV、TXT 文本文件";
+constexpr std::string_view fileOtherKind = "无法导入这种表格文件:";
+constexpr std::string_view fileSaveAsXlsx = "请在WPS或EXCEL里打开它，另存为XLSX格式，再导入另存的文件";
+constexpr std::string_view fileDamaged = "文件已损坏，无法导入:";
+constexpr std::string_view fileEncrypted = "文件设有密码，无法导入:";
+constexpr std::string_view fileRemovePassword =
+    "请在WPS或EXCEL里打开它，取消密码后另存为XLSX格式，再导入另存的文件";
+constexpr std::string_view fileEmpty = "文件里没有数据，无法导入:";
+constexpr std::string_view nothingImported = "本次导入没有导入任何数据";
 
 // The engine reports every row; the window shows the latest report at most this often.
 constexpr std::chrono::milliseconds showInterval{33};
@@ -42,6 +57,39 @@ std::string lines(std::initializer_list<std::string_view> parts) {
         text += part;
     }
     return text;
+}
+
+// The notice for a file that could not be imported.
+std::string fileNotice(const FileImportResult& result) {
+    const std::string_view path = result.path;
+    const std::string_view detail = result.detail;
+    switch (result.failure) {
+    case FileFailure::CannotOpen:
+        return lines({fileCannotOpen, path, detail, nothingImported});
+    case FileFailure::NotASpreadsheet:
+        if (detail.empty())
+            return lines({fileNotAReport, path, fileReportKinds, nothingImported});
+        return lines({fileNotAReport, path, detail, fileReportKinds, nothingImported});
+    case FileFailure::OtherSpreadsheet:
+        return lines({fileOtherKind, path, detail, fileSaveAsXlsx, nothingImported});
+    case FileFailure::Damaged:
+        return lines({fileDamaged, path, detail, nothingImported});
+    case FileFailure::Encrypted:
+        return lines({fileEncrypted, path, fileRemovePassword, nothingImported});
+    case FileFailure::Empty:
+        return lines({fileEmpty, path, nothingImported});
+    case FileFailure::OutOfMemory:
+    case FileFailure::None:
+        break;
+    }
+    return lines({outOfMemory, path, nothingImported});
+}
+
+// The imported text may take at most half the machine's memory: statistics and export need
+// room beside it, and past the memory there is no failure to report, only a killed program.
+std::size_t fileTextLimit() {
+    const std::size_t memory = physicalMemory();
+    return memory == 0 ? std::numeric_limits<std::size_t>::max() : memory / 2;
 }
 
 } // namespace
@@ -60,6 +108,12 @@ void Form1::Command1_Click() {
     // The clipboard is let go before any notice: on Windows it stays open, and closed to
     // every other program, for as long as its text is held.
     ClipboardText clipboard = m_host.readClipboard();
+    if (!clipboard.files.empty()) {
+        const std::vector<std::string> files = std::move(clipboard.files);
+        clipboard = {};
+        importFromFiles(files);
+        return;
+    }
     if (!isImportable(clipboard, platformLineEnds())) {
         clipboard = {};
         m_host.notify(importFailure);
@@ -153,6 +207,33 @@ void Form1::Text8_DblClick() {
     pasteInto(FieldId::Text8);
 }
 
+void Form1::Form_OLEDragDrop(const std::vector<std::string>& files) {
+    if (files.empty() || !ask(importQuestion))
+        return;
+    importFromFiles(files);
+}
+
+// Each file fails on its own notice, after which the window is as the import found it: the
+// rows, the counts, the title, and the buttons a first import had not yet enabled.
+void Form1::importFromFiles(const std::vector<std::string>& files) {
+    lockWindow();
+    FileImportResult result;
+    const bool finished = runOperation([&] { result = importFiles(m_state, files, *this, fileTextLimit()); });
+    if (finished && result.ok()) {
+        setTitle(importDone);
+        m_host.notify(importDone);
+    } else if (finished) {
+        m_host.setTitle(m_title);
+        m_host.notify(fileNotice(result));
+        if (!m_unlockedOnce) {
+            m_host.setEnabled(ControlId::Command1, true);
+            m_host.setFocus(ControlId::Command1);
+            return;
+        }
+    }
+    unlockWindow(ControlId::Command1);
+}
+
 void Form1::pasteInto(FieldId field) {
     const ClipboardText clipboard = m_host.readClipboard();
     if (clipboard.empty())
@@ -180,6 +261,7 @@ void Form1::unlockWindow(ControlId pressed) {
     for (ControlId command : commandIds)
         m_host.setEnabled(command, true);
     m_host.setFocus(pressed);
+    m_unlockedOnce = true;
 }
 
 // Runs one engine operation to its end. Meanwhile the engine's latest texts are shown now

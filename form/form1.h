@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace brisquel {
 
@@ -41,6 +42,9 @@ public:
     void Text6_DblClick();
     void Text7_DblClick();
     void Text8_DblClick();
+    // Files dropped on the window, or on the program's icon (its command line): imported
+    // as the clipboard's copied files are.
+    void Form_OLEDragDrop(const std::vector<std::string>& files);
 
     // Whether an import, a count or an export is running. A close of the window can only
     // arrive then from inside Form1Host::showPendingNow; the engine cannot be stopped in the
@@ -61,6 +65,7 @@ private:
     void setTitle(std::string_view title);
     void lockWindow();
     void unlockWindow(ControlId pressed);
+    void importFromFiles(const std::vector<std::string>& files);
     template <typename Operation> bool runOperation(Operation operation);
     void showPendingNow();
     void showPending(bool withCounts);
@@ -87,6 +92,7 @@ private:
     bool m_shownYet = false;
 
     bool m_operationRunning = false;
+    bool m_unlockedOnce = false; // an import has unlocked the window: all four buttons work
 };
 
 } // namespace brisquel

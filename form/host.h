@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <variant>
+#include <vector>
 
 namespace brisquel {
 
@@ -20,6 +21,9 @@ struct ClipboardText {
     // Where the host can give memory back early: called with the number of units at the
     // start of the text that the import has read for the last time. May be empty.
     std::function<void(std::size_t units)> release = {};
+    // Files copied in a file manager, as UTF-8 paths in the order given. When there are any,
+    // the import reads them and not the text.
+    std::vector<std::string> files = {};
 
     bool empty() const {
         return std::visit([](auto view) { return view.empty(); }, text);

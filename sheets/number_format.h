@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace brisquel::sheets {
 
@@ -20,6 +21,11 @@ std::string_view builtinFormatCode(int id);
 class NumberFormat {
 public:
     explicit NumberFormat(std::string_view code = "General");
+    NumberFormat(const NumberFormat&);
+    NumberFormat(NumberFormat&&) noexcept;
+    NumberFormat& operator=(const NumberFormat&);
+    NumberFormat& operator=(NumberFormat&&) noexcept;
+    ~NumberFormat();
 
     // Appends the text a cell holding `value` shows.
     void format(double value, DateSystem dates, std::string& out) const;
@@ -27,8 +33,17 @@ public:
     // to it (as "@" or "\"编号:\"@"), or the text as it stands.
     void formatText(std::string_view text, std::string& out) const;
 
+    struct Section;
+
 private:
-    // The helper that implements this class gives it its members.
+    const Section* sectionFor(double value) const;
+
+    // The sections numbers are shown through, in the code's order (at most three).
+    std::vector<Section> m_numberSections;
+    // The section text is shown through, if the code has one.
+    std::vector<Section> m_textSection;
+    // A code that is General alone takes the short way for every cell.
+    bool m_plainGeneral = true;
 };
 
 } // namespace brisquel::sheets

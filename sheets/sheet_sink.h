@@ -13,8 +13,8 @@ namespace brisquel::sheets {
 // What a file says of a sheet's text before it is read: for the progress shown while it is
 // imported, and to make room for it once. Either may be 0 when the file does not say.
 struct SheetSize {
-    std::int64_t rows = 0;  // the row ends (CR LF) its text will hold, as far as the file tells
-    std::size_t bytes = 0;  // about how long its text will be
+    std::int64_t rows = 0; // the row ends (CR LF) its text will hold, as far as the file tells
+    std::size_t bytes = 0; // about how long its text will be
 };
 
 // Receives the sheets of one file in the file's order. A sheet's text is UTF-8, its cells

@@ -41,13 +41,13 @@ private:
 
     SheetSink& m_sink;
     const std::int32_t m_columns;
-    bool m_writing;                   // false once a value stood right of m_columns
+    bool m_writing; // false once a value stood right of m_columns
     std::int32_t m_lastColumn = 0;
-    std::int64_t m_row = 0;           // the row of the last cell given, 0 before the first
-    std::int32_t m_column = 0;        // the column of the last cell given in m_row
-    std::int32_t m_rowColumn = 0;     // the last column holding a value in m_row, 0 if none
-    std::int64_t m_rowsWritten = 0;   // the rows handed on so far, 1 to m_rowsWritten
-    std::string m_out;                // text not yet handed on
+    std::int64_t m_row = 0;         // the row of the last cell given, 0 before the first
+    std::int32_t m_column = 0;      // the column of the last cell given in m_row
+    std::int32_t m_rowColumn = 0;   // the last column holding a value in m_row, 0 if none
+    std::int64_t m_rowsWritten = 0; // the rows handed on so far, 1 to m_rowsWritten
+    std::string m_out;              // text not yet handed on
 };
 
 // Reads one sheet: `pass` hands every cell of the sheet to the writer it is given, in order.

@@ -6,8 +6,11 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFontDatabase>
 #include <QFrame>
+#include <QMimeData>
 #include <QPainter>
 
 #include <chrono>
@@ -144,6 +147,7 @@ Form1Widget::Form1Widget(std::unique_ptr<UserDialogs> dialogs, QWidget* parent)
     resize(twipsToPixels(brisquel::clientWidth), twipsToPixels(brisquel::clientHeight));
     m_background.load(QStringLiteral(":/background.png"));
 
+    setAcceptDrops(true);
     createControls();
     connectHandlers();
     m_form.Form_Load();
@@ -209,6 +213,21 @@ void Form1Widget::connectHandlers() {
 void Form1Widget::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.drawPixmap(0, 0, m_background);
+}
+
+// Files dragged from a file manager are taken; while an operation runs the drop itself is
+// dropped with the rest of the input.
+void Form1Widget::dragEnterEvent(QDragEnterEvent* event) {
+    if (!localFiles(*event->mimeData()).empty())
+        event->acceptProposedAction();
+}
+
+void Form1Widget::dropEvent(QDropEvent* event) {
+    const std::vector<std::string> files = localFiles(*event->mimeData());
+    if (files.empty())
+        return;
+    event->acceptProposedAction();
+    m_form.Form_OLEDragDrop(files);
 }
 
 void Form1Widget::closeEvent(QCloseEvent* event) {

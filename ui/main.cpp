@@ -2,9 +2,11 @@
 #include "form1_widget.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -37,5 +39,10 @@ int main(int argc, char* argv[]) {
     installChineseTranslations(app);
     Form1Widget form;
     form.show();
+    // Report files named on the command line ("Open with" of a file manager) are imported
+    // once the window is up, as though dropped on it. Qt has taken its own options out of argv.
+    std::vector<std::string> files(argv + 1, argv + argc);
+    if (!files.empty())
+        QTimer::singleShot(0, &form, [&form, files] { form.form().Form_OLEDragDrop(files); });
     return app.exec();
 }

@@ -4,12 +4,14 @@
 #include <QAbstractButton>
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QFile>
 #include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QTranslator>
+#include <QUrl>
 
 #ifdef Q_OS_LINUX
 #include <sys/mman.h>
@@ -85,19 +87,42 @@ brisquel::ClipboardText heldClipboardText(QByteArray utf8) {
     return text;
 }
 
-// On X11 and Wayland the program that owns the clipboard hands a copied sheet over as UTF-8
-// bytes, which the import takes as they are; asking Qt for text would make a UTF-16 copy of
-// a whole sheet first. Where the owner offers no UTF-8, and on Windows, the text it is.
+std::vector<std::string> localFiles(const QMimeData& mime) {
+    std::vector<std::string> files;
+    QList<QUrl> urls = mime.urls();
+    // GNOME's file manager names its copied files in a format of its own too: "copy" or
+    // "cut", then one URL a line.
+    const QString gnomeFiles = QStringLiteral("x-special/gnome-copied-files");
+    if (urls.isEmpty() && mime.hasFormat(gnomeFiles)) {
+        const QList<QByteArray> lines = mime.data(gnomeFiles).split('\n');
+        for (qsizetype i = 1; i < lines.size(); ++i)
+            urls.append(QUrl::fromEncoded(lines[i].trimmed()));
+    }
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile())
+            files.push_back(QFile::encodeName(url.toLocalFile()).toStdString());
+    }
+    return files;
+}
+
+// Files copied in a file manager come first. On X11 and Wayland the program that owns the
+// clipboard hands a copied sheet over as UTF-8 bytes, which the import takes as they are;
+// asking Qt for text would make a UTF-16 copy of a whole sheet first. Where the owner offers
+// no UTF-8, and on Windows, the text it is.
 brisquel::ClipboardText MessageBoxDialogs::readClipboard() {
     const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
     if (!mime)
         return {};
+    brisquel::ClipboardText text;
 #ifndef Q_OS_WIN
     const QString utf8 = QStringLiteral("text/plain;charset=utf-8");
     if (mime->hasFormat(utf8))
-        return heldClipboardText(mime->data(utf8));
+        text = heldClipboardText(mime->data(utf8));
+    else
 #endif
-    return heldClipboardText(mime->text());
+        text = heldClipboardText(mime->text());
+    text.files = localFiles(*mime);
+    return text;
 }
 
 void installChineseTranslations(QCoreApplication& application) {

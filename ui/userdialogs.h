@@ -6,7 +6,11 @@
 #include <QByteArray>
 #include <QString>
 
+#include <string>
+#include <vector>
+
 class QCoreApplication;
+class QMimeData;
 class QWidget;
 
 // Form1Widget owns one of these and reaches the user only through it. The program uses
@@ -22,6 +26,10 @@ public:
     // The clipboard's plain text as the system hands it over; empty when it holds none.
     virtual brisquel::ClipboardText readClipboard() = 0;
 };
+
+// The local files that a file manager's copy, or a drop, names: paths in the system's own
+// encoding, in the order given.
+std::vector<std::string> localFiles(const QMimeData& mime);
 
 // A clipboard text held by the Qt string or byte array that the clipboard handed over.
 brisquel::ClipboardText heldClipboardText(QString text);

@@ -5,9 +5,12 @@
 #include "wide_text.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <chrono>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace brisquel::win32 {
 
@@ -88,6 +91,18 @@ std::chrono::steady_clock::time_point progressClock() {
     return std::chrono::steady_clock::time_point(std::chrono::milliseconds(GetTickCount64()));
 }
 
+// The files of a drop or of the clipboard's file list, in their order, as UTF-8.
+std::vector<std::string> droppedFiles(HDROP drop) {
+    std::vector<std::string> files;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+        path.resize(DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
+        files.push_back(narrow(path));
+    }
+    return files;
+}
+
 bool isUserInput(UINT message) {
     return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
            (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
@@ -143,6 +158,7 @@ Form1Window::Form1Window(HINSTANCE instance, std::unique_ptr<Dialogs> dialogs, s
     SetWindowPos(m_window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     connectHandlers();
+    DragAcceptFiles(m_window, TRUE);
     m_form.Form_Load();
     m_focusBeforeDeactivation = control(ControlId::Command1); // focused when the window activates
 }
@@ -278,6 +294,15 @@ LRESULT Form1Window::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             SetTextColor(dc, textColour(controlTable[static_cast<std::size_t>(id)]));
         SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
         return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    }
+    case WM_DROPFILES: {
+        // A drop is input: while an operation runs it is dropped like the rest.
+        const auto drop = reinterpret_cast<HDROP>(wParam);
+        const std::vector<std::string> files = droppedFiles(drop);
+        DragFinish(drop);
+        if (!m_form.operationRunning())
+            m_form.Form_OLEDragDrop(files);
+        return 0;
     }
     case WM_ACTIVATE:
         onActivate(LOWORD(wParam) != WA_INACTIVE);
@@ -418,13 +443,22 @@ std::string Form1Window::fieldText(ControlId field) {
 
 // The clipboard's text stays in the clipboard's own memory, locked and with the clipboard
 // open, until Form1 lets go of it. Another program may hold the clipboard open for a moment
-// (a spreadsheet still writing its copy): a few short retries before giving up.
+// (a spreadsheet still writing its copy): a few short retries before giving up. Files copied
+// in Explorer come as a file list instead, and are read before any text.
 ClipboardText Form1Window::readClipboard() {
     bool open = false;
     for (int attempt = 0; attempt < 10 && !(open = OpenClipboard(m_window)); ++attempt)
         Sleep(20);
     if (!open)
         return {};
+    if (const auto drop = static_cast<HDROP>(GetClipboardData(CF_HDROP))) {
+        ClipboardText copied;
+        copied.files = droppedFiles(drop);
+        if (!copied.files.empty()) {
+            CloseClipboard();
+            return copied;
+        }
+    }
     const HANDLE data = GetClipboardData(CF_UNICODETEXT);
     const auto* units = data ? static_cast<const char16_t*>(GlobalLock(data)) : nullptr;
     if (!units) {

@@ -1,6 +1,6 @@
 // The clipboard's text as the import and the fields take it: line ends, UTF-16 and UTF-8.
 #include "form/clipboard_text.h"
-#include "form/utf8.h"
+#include "sheets/utf8.h"
 
 #include "engine/import.h"
 #include "engine/state.h"

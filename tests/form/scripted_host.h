@@ -26,6 +26,8 @@ public:
     std::vector<bool> answers;
     // The clipboard, as UTF-16 units or as UTF-8 bytes.
     std::variant<std::u16string, std::string> clipboard = std::u16string();
+    // Files copied in a file manager, offered beside the clipboard's text.
+    std::vector<std::string> clipboardFiles;
     // Reading a field throws std::bad_alloc, as an engine short of memory would.
     bool outOfMemory = false;
     // Called from showPendingNow, where a host processes the window's events.
@@ -86,7 +88,8 @@ public:
                     log.push_back("clipboard let go");
                     delete held;
                 });
-                return ClipboardText{std::basic_string_view<typename Text::value_type>(*copy), copy};
+                return ClipboardText{
+                    std::basic_string_view<typename Text::value_type>(*copy), copy, {}, clipboardFiles};
             },
             clipboard);
     }

@@ -1,6 +1,8 @@
 // SheetWriter: cells to the text a whole-sheet copy gives.
 #include "sheets/sheet_writer.h"
 
+#include "text_sink.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,23 +11,6 @@
 
 namespace brisquel::sheets {
 namespace {
-
-// Keeps the text of every sheet, a restart dropping what its sheet had so far.
-struct TextSink final : SheetSink {
-    std::vector<std::string> sheets;
-    std::vector<std::int64_t> expectedRows;
-    int restarts = 0;
-    void beginSheet(SheetSize expected) override {
-        sheets.emplace_back();
-        expectedRows.push_back(expected.rows);
-    }
-    void append(std::string_view text) override { sheets.back() += text; }
-    void restartSheet() override {
-        sheets.back().clear();
-        ++restarts;
-    }
-    void endSheet() override {}
-};
 
 using Cells = std::vector<std::tuple<std::int64_t, std::int32_t, std::string>>;
 
@@ -73,8 +58,12 @@ TEST(SheetWriter, AWidthTheFileGotWrongCostsOneMorePassOnly) {
 
 TEST(SheetWriter, CellsOutOfOrderOrOutsideTheSheetAreADamagedFile) {
     const Cells bad[] = {
-        {{2, 1, "a"}, {1, 1, "b"}},        {{1, 2, "a"}, {1, 2, "b"}}, {{1, 3, "a"}, {1, 2, ""}},
-        {{0, 1, "a"}},                     {{1, 0, "a"}},              {{maxRows + 1, 1, "a"}},
+        {{2, 1, "a"}, {1, 1, "b"}},
+        {{1, 2, "a"}, {1, 2, "b"}},
+        {{1, 3, "a"}, {1, 2, ""}},
+        {{0, 1, "a"}},
+        {{1, 0, "a"}},
+        {{maxRows + 1, 1, "a"}},
         {{1, maxColumns + 1, "a"}},
     };
     for (const Cells& cells : bad) {

@@ -1,7 +1,7 @@
-// UTF-8 for the clipboard's text: bytes checked, and their LFs counted, sixteen at a time,
-// and UTF-16 written as UTF-8 eight units at a time, where the processor can; one by one
-// elsewhere.
-#include "form/utf8.h"
+// UTF-8 for the clipboard and the text files: bytes checked, and their LFs counted, sixteen
+// at a time, and UTF-16 written as UTF-8 eight units at a time, where the processor can; one
+// by one elsewhere.
+#include "sheets/utf8.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-// UTF-8 for the clipboard's text: the validity of its bytes, and UTF-16 written as UTF-8.
+// UTF-8 for the clipboard and the text files: the validity of bytes, and UTF-16 written as UTF-8.
 #pragma once
 
 #include <cstddef>

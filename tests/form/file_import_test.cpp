@@ -1,0 +1,132 @@
+// Report files through Form1: the clipboard's copied files and drops, imported whole or not at
+// all, each failure named in its notice.
+#include "scripted_host.h"
+
+#include "engine/state.h"
+#include "form/file_import.h"
+#include "recording_view.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+namespace brisquel {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string question = "ask 是否执行?|确定要导入吗？先在WPS报表里全选复制报表，再导入";
+const std::string importDone = "已完成导入，如果还有更多相同报表可继续全选复制并导入";
+const std::string nothingImported = "本次导入没有导入任何数据";
+
+class FileImportTest : public testing::Test {
+protected:
+    FileImportTest() {
+        fs::create_directories(m_folder);
+        form.Form_Load();
+    }
+    ~FileImportTest() override { fs::remove_all(m_folder); }
+
+    // A file in the test's folder holding `bytes`; its path as Form1 takes it.
+    std::string file(const std::string& name, std::string_view bytes) {
+        const fs::path path = m_folder / fs::u8path(name);
+        std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        return utf8(path);
+    }
+    std::string path(const std::string& name) const { return utf8(m_folder / fs::u8path(name)); }
+
+    static std::string utf8(const fs::path& path) {
+        const std::u8string text = path.u8string();
+        return {text.begin(), text.end()};
+    }
+
+    test::ScriptedHost host;
+    Form1 form{host, ""};
+
+private:
+    fs::path m_folder =
+        fs::temp_directory_path() / ("brisquel-files-" + std::to_string(std::random_device()()));
+};
+
+const std::string sheetA = "台区\t设备类型\r\n镇府公用台变\t三相多功能电能表\r\n";
+const std::string sheetB = "台区\t设备类型\r\n东街台变\t单相电能表\r\n";
+
+TEST_F(FileImportTest, CopiedFilesAreImportedInOrderBeforeTheClipboardText) {
+    host.clipboard = std::u16string(u"x\r\ny\r\n");
+    host.clipboardFiles = {file("甲.txt", sheetA), file("乙.txt", sheetB)};
+    form.Command1_Click();
+    EXPECT_EQ("\r\n台区\t设备类型\r\n镇府公用台变\t三相多功能电能表\r\n东街台变\t单相电能表",
+              form.tallyState().alltxt());
+    EXPECT_EQ("3", host.text(ControlId::Label5));
+    EXPECT_EQ(importDone, host.title());
+    EXPECT_EQ(std::vector<std::string>({importDone}), host.entries("notify "));
+    for (ControlId id : commandIds)
+        EXPECT_TRUE(host.enabled(id));
+}
+
+TEST_F(FileImportTest, ADropAsksFirst) {
+    const std::vector<std::string> files = {file("甲.txt", sheetA)};
+    host.answers = {false};
+    form.Form_OLEDragDrop(files);
+    EXPECT_EQ(std::vector<std::string>{question}, host.log);
+    form.Form_OLEDragDrop(files);
+    EXPECT_EQ(2, form.tallyState().alltxti());
+    // Each sheet shows its own progress, from its first row.
+    const std::vector<std::string> titles = host.entries("title ");
+    EXPECT_EQ("0/2", titles.front());
+    EXPECT_EQ(importDone, titles.back());
+}
+
+TEST_F(FileImportTest, AFileThatCannotBeImportedTakesBackTheWholeImport) {
+    struct Case {
+        std::string name;
+        std::string path;
+        std::string firstLine;
+    };
+    fs::create_directories(fs::u8path(path("文件夹")));
+    const Case cases[] = {
+        {"missing", path("没有.xlsx"), "无法打开文件:"},
+        {"a folder", path("文件夹"), "无法打开文件:"},
+        {"empty", file("空.csv", ""), "文件里没有数据，无法导入:"},
+        {"binary", file("图.png", std::string("\x89PNG\r\n\x1a\n\0\0", 10)), "无法导入，这不是报表文件:"},
+        {"an old workbook", file("旧.xls", "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"), "无法导入这种表格文件:"},
+    };
+    // A first import that fails leaves the buttons as they were: only the import enabled.
+    form.Form_OLEDragDrop({cases[0].path});
+    EXPECT_FALSE(host.enabled(ControlId::Command3));
+    EXPECT_TRUE(host.enabled(ControlId::Command1));
+
+    form.Form_OLEDragDrop({file("甲.txt", sheetA)});
+    for (const Case& entry : cases) {
+        SCOPED_TRACE(entry.name);
+        host.log.clear();
+        form.Form_OLEDragDrop({file("乙.txt", sheetB), entry.path});
+        EXPECT_EQ("\r\n台区\t设备类型\r\n镇府公用台变\t三相多功能电能表", form.tallyState().alltxt());
+        EXPECT_EQ("2", host.text(ControlId::Label5));
+        EXPECT_EQ(importDone, host.title());
+        const std::vector<std::string> notices = host.entries("notify ");
+        ASSERT_EQ(1u, notices.size());
+        EXPECT_TRUE(notices[0].starts_with(entry.firstLine + "\r\n" + entry.path + "\r\n")) << notices[0];
+        EXPECT_TRUE(notices[0].ends_with(nothingImported));
+        EXPECT_TRUE(host.enabled(ControlId::Command3));
+    }
+}
+
+TEST(ImportFiles, TextPastTheLimitFailsAsOutOfMemoryAndChangesNothing) {
+    const fs::path path =
+        fs::temp_directory_path() / ("brisquel-limit-" + std::to_string(std::random_device()()));
+    std::ofstream(path, std::ios::binary) << sheetA;
+    TallyState state;
+    test::RecordingView view;
+    const FileImportResult result = importFiles(state, {path.string()}, view, sheetA.size() - 1);
+    fs::remove(path);
+    EXPECT_EQ(FileFailure::OutOfMemory, result.failure);
+    EXPECT_EQ(0, state.alltxti());
+    EXPECT_EQ("0", view.label(LabelId::Label5));
+    EXPECT_TRUE(state.alltxt().empty());
+}
+
+} // namespace
+} // namespace brisquel
