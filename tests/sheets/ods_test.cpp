@@ -116,5 +116,50 @@ TEST(OdsReader, TablesGiveTheTextTheyShow) {
     }
 }
 
+// Random tables of repeated rows and cells, some long enough that a row wider than those read
+// ahead comes late, against a naive expansion of every repeat into a grid.
+TEST(OdsReader, RandomTablesGiveTheNaiveText) {
+    std::minstd_rand random(11);
+    const std::string texts[] = {"", "a", "台区", "x y"};
+    for (int round = 0; round < 60; ++round) {
+        std::string tables, expected;
+        for (int table = 0, count = 1 + int(random() % 2); table < count; ++table) {
+            std::map<std::pair<int, int>, std::string> grid;
+            int row = 1, rows = 0, columns = 0;
+            tables += "<t:table>";
+            for (int element = 0, elements = random() % 4 ? 6 : 1100; element < elements; ++element) {
+                const int rowRepeat = 1 + int(random() % 3);
+                tables += "<t:table-row t:number-rows-repeated='" + std::to_string(rowRepeat) + "'>";
+                for (int cell = 0, column = 1, cells = 1 + int(random() % (element < 1050 ? 3 : 7));
+                     cell < cells; ++cell) {
+                    const int repeat = 1 + int(random() % 2);
+                    const bool covered = random() % 5 == 0;
+                    const std::string& text = texts[random() % std::size(texts)];
+                    tables += std::string(covered ? "<t:covered-table-cell" : "<t:table-cell") +
+                              " t:number-columns-repeated='" + std::to_string(repeat) + "'><p>" + text +
+                              "</p>" + (covered ? "</t:covered-table-cell>" : "</t:table-cell>");
+                    for (int r = row; r < row + rowRepeat && !covered && !text.empty(); ++r) {
+                        for (int c = column; c < column + repeat; ++c)
+                            grid[{r, c}] = text;
+                        rows = r, columns = std::max(columns, column + repeat - 1);
+                    }
+                    column += repeat;
+                }
+                tables += "</t:table-row>";
+                row += rowRepeat;
+            }
+            tables += "</t:table>";
+            expected += table ? "\f" : "";
+            for (int r = 1; r <= rows; ++r) {
+                for (int c = 1; c <= columns; ++c)
+                    expected += grid[{r, c}] + (c < columns ? "\t" : "\r\n");
+            }
+        }
+        SCOPED_TRACE(round);
+        const bool empty = expected.find_first_not_of('\f') == std::string::npos;
+        EXPECT_EQ(empty ? refused(Problem::Empty) : expected, readSheets(odsFile(tables)));
+    }
+}
+
 } // namespace
 } // namespace brisquel::sheets
