@@ -271,7 +271,7 @@ private:
 // the sheet's end, Gnumeric too, and pads every row to it with a run of empty cells), so the
 // first rows holding values are read ahead: when the table ends within them the width is
 // known, otherwise the widest of them stands for it, and only a later, wider row costs a
-// second pass from the part's start.
+// second pass from the part's start, once in a file.
 class OdsReader {
 public:
     OdsReader(const ZipArchive& archive, const ZipEntry& entry, SheetSink& sink)
@@ -292,7 +292,7 @@ private:
         TableReader reader(m_content.xml());
         m_ahead.clear();
         bool more = true;
-        while (more && m_ahead.rows() < lookaheadRows && m_ahead.bytes() < lookaheadBytes)
+        while (more && (m_readWhole || (m_ahead.rows() < lookaheadRows && m_ahead.bytes() < lookaheadBytes)))
             more = reader.readRow(m_ahead);
         const std::int32_t columns = m_ahead.lastColumn();
         SheetSize expected;
@@ -310,6 +310,7 @@ private:
                     more = writeRow(reader, writer, columns);
             } else {
                 // The width is right this time: the writer never measures.
+                m_readWhole = true;
                 Content again(m_archive, m_entry);
                 bool visible = true;
                 for (int skipped = 0; again.nextTable(visible) && skipped < table; ++skipped)
@@ -334,6 +335,9 @@ private:
     Content m_content;
     RowRuns m_ahead; // a table's first rows
     RowRuns m_row;   // the row being written
+    // Once a table was read twice, each later one is read whole before it is written, so that
+    // no file of many tables makes the part be read from its start again and again.
+    bool m_readWhole = false;
 };
 
 } // namespace
