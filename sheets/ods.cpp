@@ -33,11 +33,11 @@ std::int64_t countOf(const XmlScanner& xml, std::string_view name, std::int64_t 
     std::int64_t value = 0;
     for (char c : text) {
         if (c < '0' || c > '9')
-            xml.fail(std::string(name) + "“" + std::string(text) + "”无效");
+            xml.fail("属性 " + std::string(name) + " 的值“" + std::string(text) + "”无效");
         value = std::min(value * 10 + (c - '0'), limit);
     }
     if (value == 0)
-        xml.fail(std::string(name) + "为 0");
+        xml.fail("属性 " + std::string(name) + " 的值为 0");
     return value;
 }
 
@@ -68,6 +68,8 @@ public:
         m_text.clear();
         m_runs.clear();
         m_rows.clear();
+        m_lastColumn = 0;
+        m_lastRow = 0;
     }
 
     std::size_t rows() const { return m_rows.size(); }
