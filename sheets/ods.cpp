@@ -223,11 +223,13 @@ private:
 class Content {
 public:
     Content(const ZipArchive& archive, const ZipEntry& entry)
-        : m_reader(archive, entry), m_xml([this] { return m_reader.next(); }, entry.name) {}
+        : m_reader(archive, entry), m_xml([this] { return nextPiece(); }, entry.name) {}
     Content(const Content&) = delete;
     Content& operator=(const Content&) = delete;
 
     XmlScanner& xml() { return m_xml; }
+    // The bytes of the part inflated so far.
+    std::uint64_t inflated() const { return m_inflated; }
 
     // Moves past the start tag of the next table; false when no table is left.
     bool nextTable(bool& visible) {
@@ -262,6 +264,13 @@ public:
     }
 
 private:
+    std::string_view nextPiece() {
+        const std::string_view piece = m_reader.next();
+        m_inflated += piece.size();
+        return piece;
+    }
+
+    std::uint64_t m_inflated = 0;
     ZipEntryReader m_reader;
     XmlScanner m_xml;
     std::string m_style; // the table style being read
@@ -291,17 +300,24 @@ public:
 
 private:
     void readTable(int table) {
+        const std::uint64_t tableStart = m_content.inflated();
         TableReader reader(m_content.xml());
         m_ahead.clear();
         bool more = true;
         while (more && (m_readWhole || (m_ahead.rows() < lookaheadRows && m_ahead.bytes() < lookaheadBytes)))
             more = reader.readRow(m_ahead);
         const std::int32_t columns = m_ahead.lastColumn();
-        SheetSize expected;
-        if (!more) {
-            expected.rows = m_ahead.lastRow();
+        // The text read ahead, and the rows it holds: all of them when the table has ended.
+        // Otherwise the text is a twelfth to a fourteenth of the markup LibreOffice or Gnumeric
+        // write for it: room is made for a fourteenth of what is left of the part, and the rows
+        // are told as that many bytes of rows like the first.
+        const std::int64_t rows = m_ahead.lastRow();
+        const std::size_t text = m_ahead.bytes() + static_cast<std::size_t>(rows) * std::size_t(columns + 1);
+        SheetSize expected{rows, text};
+        if (more) {
             expected.bytes =
-                m_ahead.bytes() + static_cast<std::size_t>(expected.rows) * std::size_t(columns + 1);
+                static_cast<std::size_t>((m_entry.size - std::min(m_entry.size, tableStart)) / 14);
+            expected.rows = std::min(maxRows, static_cast<std::int64_t>(expected.bytes / (text / rows)));
         }
         bool first = true;
         writeSheet(m_sink, expected, columns, [&](SheetWriter& writer) {
