@@ -234,6 +234,8 @@ public:
     // Moves past the start tag of the next table; false when no table is left.
     bool nextTable(bool& visible) {
         for (auto event = m_xml.next(); event != XmlScanner::Event::Done; event = m_xml.next()) {
+            if (event == XmlScanner::Event::End && m_xml.name() == "style")
+                m_style.clear();
             if (event != XmlScanner::Event::Start)
                 continue;
             const std::string_view name = m_xml.name();
