@@ -5,6 +5,7 @@
 #include "sheets/xlsx.h"
 
 #include "sheets/number_format.h"
+#include "sheets/ods.h"
 #include "sheets/sheet_writer.h"
 #include "sheets/xml.h"
 #include "sheets/zip.h"
@@ -635,10 +636,15 @@ void readXlsx(const ZipArchive& archive, const std::string& workbookName, SheetS
         throw ReadError(Problem::Empty, "没有一张可见的工作表含有数据");
 }
 
-// What an archive holding `mimetype` is, for the OpenDocument kinds.
-[[noreturn]] void readOpenDocument(const ZipArchive&, std::string_view mimetype, SheetSink&) {
-    if (mimetype.starts_with("application/vnd.oasis.opendocument.spreadsheet"))
-        throw ReadError(Problem::OtherSpreadsheet, "OpenDocument 表格（.ods）");
+// Reads an OpenDocument spreadsheet; names the other OpenDocument kinds.
+void readOpenDocument(const ZipArchive& archive, std::string_view mimetype, SheetSink& sink) {
+    if (mimetype.starts_with("application/vnd.oasis.opendocument.spreadsheet")) {
+        NotingSink noting(sink);
+        readOdsWorkbook(archive, noting);
+        if (!noting.hadText())
+            throw ReadError(Problem::Empty, "没有一张可见的工作表含有数据");
+        return;
+    }
     if (mimetype.starts_with("application/vnd.oasis.opendocument.text"))
         throw ReadError(Problem::NotASpreadsheet, "OpenDocument 文本文档");
     throw ReadError(Problem::NotASpreadsheet, "OpenDocument 文档");
@@ -657,7 +663,7 @@ void readZipWorkbook(std::string_view bytes, SheetSink& sink) {
     if (archive.find("xl/workbook.xml"))
         return readXlsx(archive, "xl/workbook.xml", sink);
     if (const ZipEntry* mimetype = archive.find("mimetype"); mimetype && mimetype->size <= 256)
-        readOpenDocument(archive, readZipEntry(archive, *mimetype, 256), sink);
+        return readOpenDocument(archive, readZipEntry(archive, *mimetype, 256), sink);
     if (archive.find("word/document.xml") || main.starts_with("word/"))
         throw ReadError(Problem::NotASpreadsheet, "Word 文档");
     if (archive.find("ppt/presentation.xml") || main.starts_with("ppt/"))

@@ -1,5 +1,5 @@
-// Workbooks in a ZIP archive: Office Open XML (.xlsx, .xlsm), and the kinds the tool names
-// but does not read.
+// Workbooks in a ZIP archive: Office Open XML (.xlsx, .xlsm), OpenDocument spreadsheets (.ods),
+// and the kinds the tool names but does not read.
 #pragma once
 
 #include "sheets/sheet_sink.h"

@@ -167,8 +167,8 @@ TEST(XlsxReader, RefusesWhatItCannotRead) {
         {"not a number", oneSheet("<x:c r='A1'><x:v>1x</x:v></x:c>"), Problem::Damaged},
         {"no values", oneSheet("<x:c r='A1'/>"), Problem::Empty},
         {"binary workbook", zipOf({{"xl/workbook.bin", "x"}}), Problem::OtherSpreadsheet},
-        {"OpenDocument", zipOf({{"mimetype", "application/vnd.oasis.opendocument.spreadsheet"}}),
-         Problem::OtherSpreadsheet},
+        {"OpenDocument text", zipOf({{"mimetype", "application/vnd.oasis.opendocument.text"}}),
+         Problem::NotASpreadsheet},
         {"Word", zipOf({{"word/document.xml", "<w/>"}}), Problem::NotASpreadsheet},
         {"any archive", zipOf({{"a.txt", "a"}}), Problem::NotASpreadsheet},
     };

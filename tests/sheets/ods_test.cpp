@@ -1,0 +1,172 @@
+// The .ods reader through readZipWorkbook: files written by spreadsheet programs, edge and
+// hostile tables, and random tables against a naive expansion of their repeats.
+#include "sheets/xlsx.h"
+#include "text_sink.h"
+#include "xlsx_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <random>
+
+namespace brisquel::sheets {
+namespace {
+
+// An .ods whose body holds `tables`; the table style "h" hides its table.
+std::string odsFile(std::string_view tables) {
+    testing::ZipWriter zip;
+    zip.add("mimetype", "application/vnd.oasis.opendocument.spreadsheet", false);
+    zip.add("content.xml",
+            "<o:document-content xmlns:o='o' xmlns:s='s' xmlns:t='t'><o:automatic-styles><s:style s:name='h' "
+            "s:family='table'><s:table-properties t:display='false'/></s:style>"
+            "</o:automatic-styles><o:body><o:spreadsheet>" +
+                std::string(tables) + "</o:spreadsheet></o:body></o:document-content>");
+    return zip.finish();
+}
+
+// What a test expects of a file the reader refuses.
+std::string refused(Problem problem) {
+    std::string text = "!";
+    text += static_cast<char>('0' + static_cast<int>(problem));
+    return text;
+}
+
+// The sheets' texts joined by form feeds, or what refused() gives for its problem; with the
+// sheets read twice counted in `restarts`.
+std::string readSheets(const std::string& file, int* restarts = nullptr) {
+    TextSink sink;
+    try {
+        readZipWorkbook(file, sink);
+    } catch (const ReadError& error) {
+        return refused(error.problem());
+    }
+    if (restarts)
+        *restarts = sink.restarts;
+    std::string text;
+    for (const std::string& sheet : sink.sheets)
+        text += (text.empty() && &sheet == sink.sheets.data() ? "" : "\f") + sheet;
+    return text;
+}
+
+std::string fileText(const std::string& name) {
+    std::ifstream in(std::string(BRISQUEL_SHEETS_TEST_DATA) + "/" + name, std::ios::binary);
+    EXPECT_TRUE(in) << name;
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST(OdsReader, ReadsFilesAsLibreOfficeShowsThem) {
+    for (const char* name : {"ods-libreoffice", "ods-gnumeric"}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(fileText(std::string(name) + ".txt"), readSheets(fileText(std::string(name) + ".ods")));
+    }
+}
+
+TEST(OdsReader, TablesGiveTheTextTheyShow) {
+    const std::string damaged = refused(Problem::Damaged);
+    const struct {
+        const char* name;
+        std::string tables, text;
+    } cases[] = {
+        {"paragraphs, spaces, tabs and runs",
+         "<t:table><t:table-row><t:table-cell><o:annotation><p>note</p>"
+         "</o:annotation><p> a \n b<s "
+         "c='3'/><tab/><a>c</a></p><p><span>d</span><line-break/></p></t:table-cell>"
+         "</t:table-row></t:table>",
+         " a \n b   \tc\nd\n\r\n"},
+        {"repeats, covered cells, trailing runs",
+         "<t:table><t:table-row t:number-rows-repeated='2'><t:table-cell"
+         " t:number-columns-repeated='2'><p>x</p></t:table-cell><t:covered-table-cell><p>y</p>"
+         "</t:covered-table-cell><t:table-cell><p>z</p></t:table-cell><t:table-cell "
+         "t:number-columns-repeated="
+         "'16380'/></t:table-row><t:table-row t:number-rows-repeated='1048574'><t:table-cell/></t:table-row>"
+         "</t:table>",
+         "x\tx\t\tz\r\nx\tx\t\tz\r\n"},
+        {"hidden, wide, empty and narrow tables",
+         "<t:table "
+         "t:style-name='h'><t:table-row><t:table-cell><p>h</p></t:table-cell></t:table-row></t:table>"
+         "<t:table><t:table-row><t:table-cell t:number-columns-repeated='2'><p>w</p></t:table-cell>"
+         "</t:table-row></t:table><t:table/><t:table><t:table-row><t:table-cell><p>v</p>"
+         "</t:table-cell></t:table-row></t:table>",
+         "w\tw\r\n\f\fv\r\n"},
+        {"a value repeated 2^31 times fills the sheet's rows",
+         "<t:table><t:table-row t:number-rows-repeated="
+         "'2147483648'><t:table-cell "
+         "t:number-columns-repeated='2147483648'/></t:table-row></t:table><t:table>"
+         "<t:table-row "
+         "t:number-rows-repeated='2147483648'><t:table-cell><p>1</p></t:table-cell><t:table-cell "
+         "t:number-columns-repeated='2147483648'/></t:table-row></t:table>",
+         [] {
+             std::string rows = "\f";
+             for (int row = 0; row < 1 << 20; ++row)
+                 rows += "1\r\n";
+             return rows;
+         }()},
+        {"a value past the last row",
+         "<t:table><t:table-row t:number-rows-repeated='2147483648'/><t:table-row>"
+         "<t:table-cell><p>1</p></t:table-cell></t:table-row></t:table>",
+         damaged},
+        {"a value past the last column",
+         "<t:table><t:table-row><t:table-cell t:number-columns-repeated="
+         "'16384'/><t:table-cell><p>1</p></t:table-cell></t:table-row></t:table>",
+         damaged},
+        {"a bad repeat count", "<t:table><t:table-row t:number-rows-repeated='-1'/></t:table>", damaged},
+        {"no value", "<t:table><t:table-row><t:table-cell><p/></t:table-cell></t:table-row></t:table>",
+         refused(Problem::Empty)},
+        {"a doctype", "<!DOCTYPE x>", damaged},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.name);
+        int restarts = 0;
+        EXPECT_EQ(entry.text, readSheets(odsFile(entry.tables), &restarts));
+        EXPECT_EQ(0, restarts) << "tables this small are read once";
+    }
+}
+
+// Random tables of repeated rows and cells, some long enough that a row wider than those read
+// ahead comes late, against a naive expansion of every repeat into a grid.
+TEST(OdsReader, RandomTablesGiveTheNaiveText) {
+    std::minstd_rand random(11);
+    const std::string texts[] = {"", "a", "台区", "x y"};
+    for (int round = 0; round < 60; ++round) {
+        std::string tables, expected;
+        for (int table = 0, count = 1 + int(random() % 2); table < count; ++table) {
+            std::map<std::pair<int, int>, std::string> grid;
+            int row = 1, rows = 0, columns = 0;
+            tables += "<t:table>";
+            for (int element = 0, elements = random() % 4 ? 6 : 1100; element < elements; ++element) {
+                const int rowRepeat = 1 + int(random() % 3);
+                tables += "<t:table-row t:number-rows-repeated='" + std::to_string(rowRepeat) + "'>";
+                for (int cell = 0, column = 1, cells = 1 + int(random() % (element < 1050 ? 3 : 7));
+                     cell < cells; ++cell) {
+                    const int repeat = 1 + int(random() % 2);
+                    const bool covered = random() % 5 == 0;
+                    const std::string& text = texts[random() % std::size(texts)];
+                    tables += std::string(covered ? "<t:covered-table-cell" : "<t:table-cell") +
+                              " t:number-columns-repeated='" + std::to_string(repeat) + "'><p>" + text +
+                              "</p>" + (covered ? "</t:covered-table-cell>" : "</t:table-cell>");
+                    for (int r = row; r < row + rowRepeat && !covered && !text.empty(); ++r) {
+                        for (int c = column; c < column + repeat; ++c)
+                            grid[{r, c}] = text;
+                        rows = r, columns = std::max(columns, column + repeat - 1);
+                    }
+                    column += repeat;
+                }
+                tables += "</t:table-row>";
+                row += rowRepeat;
+            }
+            tables += "</t:table>";
+            expected += table ? "\f" : "";
+            for (int r = 1; r <= rows; ++r) {
+                for (int c = 1; c <= columns; ++c)
+                    expected += grid[{r, c}] + (c < columns ? "\t" : "\r\n");
+            }
+        }
+        SCOPED_TRACE(round);
+        const bool empty = expected.find_first_not_of('\f') == std::string::npos;
+        EXPECT_EQ(empty ? refused(Problem::Empty) : expected, readSheets(odsFile(tables)));
+    }
+}
+
+} // namespace
+} // namespace brisquel::sheets
