@@ -48,6 +48,8 @@ TEST(XlsReader, FilesOfLibreOfficeAndGnumericGiveTheTextLibreOfficeShows) {
     }
 }
 
+// LibreOffice shows the last two General numbers in full (0.00001, 123456789012); a Chinese
+// Excel's General fits 11 characters, and the expected text is what it shows.
 TEST(XlsReader, NumberFormatsOfTheFileAreApplied) {
     EXPECT_EQ(fixture("xls_shown_formats.txt"), sheetsOf(fixture("xls_libreoffice.xls")).at(2));
 }
