@@ -40,3 +40,6 @@ cd "$OLDPWD"
 for pair in 报表:report 长表:long 格式:formats; do
     sed 's/$/\r/' "$work/shown-${pair%%:*}.csv" >"xls_shown_${pair##*:}.txt"
 done
+# LibreOffice's General shows 0.00001 and 123456789012 in full; a Chinese Excel's fits 11
+# characters.
+sed -i 's/\t0\.00001\t123456789012\r$/\t1E-05\t1.23457E+11\r/' xls_shown_formats.txt
