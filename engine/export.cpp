@@ -1,13 +1,15 @@
 // Export: the file name, the ANSI bytes and the file write, each on its own so that the
-// name and the bytes can be checked without a disk.
+// name and the bytes can be checked without a disk; and the whole read of a report file.
 #include "export.h"
 
 #include "memory.h"
 #include "state.h"
 #include "text.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <ctime>
+#include <new>
 #include <vector>
 
 #ifdef _WIN32
@@ -21,10 +23,17 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <iconv.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
 namespace brisquel {
+
+namespace {
+
+constexpr std::string_view folderReason = "这是一个文件夹，不是文件";
+
+} // namespace
 
 LocalTime currentLocalTime() {
     // One reading: six separate readings could straddle midnight and name a moment that
@@ -174,6 +183,46 @@ WriteResult writeNewFile(const std::string& path, std::string_view bytes) {
     return {};
 }
 
+FileBytes readWholeFile(const std::string& path) {
+    const std::wstring widePath = widen(path);
+    const DWORD attributes = GetFileAttributesW(widePath.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return {nullptr, 0, std::string(folderReason)};
+    const HANDLE file = CreateFileW(widePath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {nullptr, 0, systemReason(GetLastError())};
+    FileBytes read;
+    LARGE_INTEGER size{};
+    DWORD failure = 0;
+    if (!GetFileSizeEx(file, &size)) {
+        failure = GetLastError();
+    } else {
+        try {
+            read.data.reset(new char[static_cast<std::size_t>(size.QuadPart) + 1]);
+        } catch (...) {
+            CloseHandle(file);
+            throw;
+        }
+        // A file that grows while it is read is taken as far as its size said.
+        while (read.size < static_cast<std::size_t>(size.QuadPart)) {
+            const DWORD chunk = static_cast<DWORD>(
+                std::min<std::size_t>(static_cast<std::size_t>(size.QuadPart) - read.size, 1u << 30));
+            DWORD got = 0;
+            if (!ReadFile(file, read.data.get() + read.size, chunk, &got, nullptr)) {
+                failure = GetLastError();
+                break;
+            }
+            if (got == 0)
+                break;
+            read.size += got;
+        }
+    }
+    CloseHandle(file);
+    if (failure != 0)
+        return {nullptr, 0, systemReason(failure)};
+    return read;
+}
 #else
 
 namespace {
@@ -320,6 +369,46 @@ WriteResult writeNewFile(const std::string& path, std::string_view bytes) {
         return {false, std::strerror(failure)};
     }
     return {};
+}
+
+FileBytes readWholeFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {nullptr, 0, std::strerror(errno)};
+    FileBytes read;
+    struct stat status {};
+    int failure = 0;
+    if (::fstat(fd, &status) != 0) {
+        failure = errno;
+    } else if (S_ISDIR(status.st_mode)) {
+        ::close(fd);
+        return {nullptr, 0, std::string(folderReason)};
+    } else {
+        const auto size = static_cast<std::size_t>(std::max<off_t>(status.st_size, 0));
+        try {
+            read.data.reset(new char[size + 1]);
+        } catch (...) {
+            ::close(fd);
+            throw;
+        }
+        // A file that grows while it is read is taken as far as its size said.
+        while (read.size < size) {
+            const ssize_t got = ::read(fd, read.data.get() + read.size, size - read.size);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got < 0) {
+                failure = errno;
+                break;
+            }
+            if (got == 0)
+                break;
+            read.size += static_cast<std::size_t>(got);
+        }
+    }
+    ::close(fd);
+    if (failure != 0)
+        return {nullptr, 0, std::strerror(failure)};
+    return read;
 }
 
 #endif

@@ -1,6 +1,8 @@
-// Export: the list of matching rows written to a dated text file.
+// Export: the list of matching rows written to a dated text file; and report files read whole.
 #pragma once
 
+#include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -51,6 +53,20 @@ struct WriteResult {
 // Creates `path` (UTF-8) as a new file holding `bytes`. Fails, without touching anything,
 // when the file exists already; a file that cannot be fully written is removed again.
 WriteResult writeNewFile(const std::string& path, std::string_view bytes);
+
+// A report file read whole into memory, or the system's reason why it cannot be.
+struct FileBytes {
+    std::unique_ptr<char[]> data;
+    std::size_t size = 0;
+    std::string error; // empty when read; otherwise why not, in the system's words
+
+    bool ok() const { return error.empty(); }
+    std::string_view bytes() const { return {data.get(), size}; }
+};
+
+// Reads the file at `path` (UTF-8, also on Windows). A folder is not read: its error says so.
+// A file too large for the memory left throws std::bad_alloc.
+FileBytes readWholeFile(const std::string& path);
 
 // Whether there is a list to export: a statistics run has found a header row.
 bool canExport(const TallyState& state);

@@ -1,11 +1,11 @@
 // The sheets of report files, read by the file readers, fed to the import one sheet at a time.
 #include "form/file_import.h"
 
+#include "engine/export.h"
 #include "engine/import.h"
 #include "engine/state.h"
 #include "engine/tally_view.h"
 #include "engine/text.h"
-#include "sheets/file_bytes.h"
 #include "sheets/workbook.h"
 
 #include <algorithm>
@@ -210,7 +210,7 @@ private:
 
 FileImportResult importFile(const std::string& path, ImportSink& sink) {
     try {
-        const sheets::FileBytes file = sheets::readWholeFile(path);
+        const FileBytes file = readWholeFile(path);
         if (!file.ok())
             return {FileFailure::CannotOpen, path, file.error};
         sink.beginFile();

@@ -13,7 +13,6 @@
 
 #include "engine/export.h"
 #include "meter_report.h"
-#include "sheets/file_bytes.h"
 #include "sheets/workbook.h"
 #include "sheets/zip.h"
 
@@ -175,7 +174,7 @@ int main(int argc, char* argv[]) {
     script->files.clear();
     const double peak = brisquel::bench::peakMegabytes();
 
-    const brisquel::sheets::FileBytes bytes = brisquel::sheets::readWholeFile(file);
+    const brisquel::FileBytes bytes = brisquel::readWholeFile(file);
     TextSink sink;
     brisquel::sheets::readWorkbook(bytes.bytes(), sink);
     const double textMegabytes = static_cast<double>(sink.text.size()) / 1048576.0;
