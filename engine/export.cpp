@@ -391,6 +391,7 @@ FileBytes readWholeFile(const std::string& path) {
             ::close(fd);
             throw;
         }
+        adviseHugePages(read.data.get(), size);
         // A file that grows while it is read is taken as far as its size said.
         while (read.size < size) {
             const ssize_t got = ::read(fd, read.data.get() + read.size, size - read.size);

@@ -5,6 +5,8 @@
 #include "tally_view.h"
 #include "text.h"
 
+#include <algorithm>
+
 namespace brisquel {
 
 void TallyState::reset(TallyView& view) {
@@ -34,8 +36,12 @@ void TallyState::restoreRows(RowsMark mark) {
     m_searchFound = false;
 }
 
+// The first import makes room for just its text; later ones, a workbook's sheets among them,
+// grow alltxt geometrically, so that many passes do not copy the rows once each.
 void TallyState::reserveRows(std::size_t bytes) {
-    reserveLarge(m_alltxt, m_alltxt.size() + bytes);
+    const std::size_t needed = m_alltxt.size() + bytes;
+    if (needed > m_alltxt.capacity())
+        reserveLarge(m_alltxt, m_alltxt.empty() ? needed : std::max(needed, m_alltxt.capacity() * 2));
 }
 
 void TallyState::releaseSpareRows() {
