@@ -221,6 +221,10 @@ FileImportResult importFile(const std::string& path, ImportSink& sink) {
         return {failureOf(error.problem()), path, error.detail()};
     } catch (const std::bad_alloc&) {
         return {FileFailure::OutOfMemory, path, {}};
+    } catch (const std::exception&) {
+        // Whatever else stops a reader (no thread to be had, a fault of its own) must not end
+        // the program with the clerk's earlier imports: the file is taken as unreadable.
+        return {FileFailure::Damaged, path, "读取时出错"};
     }
     return {};
 }
