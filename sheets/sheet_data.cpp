@@ -1,0 +1,233 @@
+// The <sheetData> scanner: each row tag or cell is scanned whole from where the input stands,
+// again with more input when a piece cut it, and refused to XmlScanner when it is long.
+#include "sheets/sheet_data.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace brisquel::sheets {
+
+namespace {
+
+// A row tag or a cell longer than this is left to XmlScanner, so that scanning it again as
+// input comes stays cheap.
+constexpr std::size_t maxItem = std::size_t{1} << 16;
+
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// The bytes XmlScanner ends a name at.
+bool endsName(char c) {
+    return isSpace(c) || c == '/' || c == '>' || c == '=' || c == '<' || c == '"' || c == '\'';
+}
+
+} // namespace
+
+// A place in the input. Each step says false when the input does not go on as it expects;
+// `cut` tells whether that was only for want of input.
+struct SheetDataScanner::Cursor {
+    const char* p;
+    const char* end;
+    bool cut = false;
+
+    bool cutOff() {
+        cut = true;
+        return false;
+    }
+    Scan stopped() const { return cut ? Scan::Incomplete : Scan::Other; }
+
+    bool literal(std::string_view bytes) {
+        const auto available = std::min(bytes.size(), static_cast<std::size_t>(end - p));
+        if (std::memcmp(p, bytes.data(), available) != 0)
+            return false;
+        if (available < bytes.size())
+            return cutOff();
+        p += available;
+        return true;
+    }
+    // The start of an element named `tag`, such as "<c".
+    bool tagName(std::string_view tag) {
+        if (!literal(tag))
+            return false;
+        if (p == end)
+            return cutOff();
+        return isSpace(*p) || *p == '>' || *p == '/';
+    }
+    bool spaces() {
+        while (p != end && isSpace(*p))
+            ++p;
+        return p != end || cutOff();
+    }
+    // Text up to the next '<', with no reference and no CR that would need decoding.
+    bool text(std::string_view& out) {
+        for (const char* start = p; p != end; ++p) {
+            if (*p == '<') {
+                out = std::string_view(start, static_cast<std::size_t>(p - start));
+                return true;
+            }
+            if (*p == '&' || *p == '\r')
+                return false;
+        }
+        return cutOff();
+    }
+    // The attributes up to the tag's end, each handed to `take` by its local name; `empty`
+    // tells a tag ended by "/>".
+    template <typename Take> bool attributes(bool& empty, Take&& take) {
+        for (;;) {
+            const char* before = p;
+            if (!spaces())
+                return false;
+            if (*p == '>' || *p == '/') {
+                empty = *p == '/';
+                return empty ? literal("/>") : (++p, true);
+            }
+            if (p == before)
+                return false;
+            const char* local = p;
+            for (; p != end && !endsName(*p); ++p) {
+                if (*p == ':')
+                    local = p + 1;
+            }
+            const char* nameEnd = p;
+            if (p == end || p + 1 == end)
+                return cutOff();
+            const char quote = p[1];
+            if (*p != '=' || local == p || (quote != '"' && quote != '\''))
+                return false;
+            p += 2;
+            const char* value = p;
+            for (; p != end && *p != quote; ++p) {
+                if (*p == '&' || *p == '<' || (isSpace(*p) && *p != ' '))
+                    return false;
+            }
+            if (p == end)
+                return cutOff();
+            if (!take(std::string_view(local, static_cast<std::size_t>(nameEnd - local)),
+                      std::string_view(value, static_cast<std::size_t>(p - value))))
+                return false;
+            ++p;
+        }
+    }
+};
+
+SheetDataScanner::Item SheetDataScanner::next() {
+    for (;;) {
+        m_in.settle();
+        if (m_in.pos == m_in.input.size()) {
+            if (!m_in.refill())
+                return Item::Other;
+            continue;
+        }
+        const char* begin = m_in.input.data();
+        Cursor at{begin + m_in.pos, begin + m_in.input.size()};
+        const Scan scan = scanItem(at);
+        switch (scan) {
+        case Scan::Row:
+        case Scan::Cell:
+            m_in.pos = static_cast<std::size_t>(at.p - begin);
+            return scan == Scan::Row ? Item::Row : Item::Cell;
+        case Scan::Skipped:
+            m_in.pos = static_cast<std::size_t>(at.p - begin);
+            break;
+        case Scan::Incomplete:
+            if (m_in.input.size() - m_in.pos > maxItem || !m_in.refill())
+                return Item::Other;
+            break;
+        case Scan::End:
+            return Item::End;
+        case Scan::Other:
+            return Item::Other;
+        }
+    }
+}
+
+SheetDataScanner::Scan SheetDataScanner::scanItem(Cursor& at) {
+    if (isSpace(*at.p)) {
+        while (at.p != at.end && isSpace(*at.p))
+            ++at.p;
+        return Scan::Skipped;
+    }
+    if (at.end - at.p < 2)
+        return Scan::Incomplete;
+    if (at.p[0] != '<')
+        return Scan::Other;
+    if (at.p[1] == 'c')
+        return scanCell(at);
+    if (at.p[1] == 'r')
+        return scanRow(at);
+    if (at.literal("</row>")) {
+        if (!m_inRow)
+            return Scan::Other;
+        m_inRow = false;
+        return Scan::Skipped;
+    }
+    if (!at.cut && at.literal("</sheetData>"))
+        return Scan::End;
+    return at.stopped();
+}
+
+bool SheetDataScanner::takeAttribute(std::string_view name, std::string_view value) {
+    std::string_view* attribute = name == "r"   ? &m_reference
+                                  : name == "s" ? &m_style
+                                  : name == "t" ? &m_type
+                                                : nullptr;
+    // XmlScanner would take the first of two alike: they are left to it.
+    if (attribute && attribute->data())
+        return false;
+    if (attribute)
+        *attribute = value;
+    return true;
+}
+
+SheetDataScanner::Scan SheetDataScanner::scanRow(Cursor& at) {
+    m_reference = m_style = m_type = {};
+    bool empty = false;
+    if (m_inRow || !at.tagName("<row") ||
+        !at.attributes(empty, [this](auto name, auto value) { return takeAttribute(name, value); }))
+        return at.stopped();
+    m_inRow = !empty;
+    return Scan::Row;
+}
+
+SheetDataScanner::Scan SheetDataScanner::scanCell(Cursor& at) {
+    m_reference = m_style = m_type = m_value = {};
+    bool empty = false;
+    if (!at.tagName("<c") ||
+        !at.attributes(empty, [this](auto name, auto value) { return takeAttribute(name, value); }))
+        return at.stopped();
+    return empty ? Scan::Cell : scanCellContent(at);
+}
+
+// A cell's formula and value or one-run inline string, up to its end tag.
+SheetDataScanner::Scan SheetDataScanner::scanCellContent(Cursor& at) {
+    const auto anyAttribute = [](std::string_view, std::string_view) { return true; };
+    bool haveValue = false;
+    for (;;) {
+        if (!at.spaces())
+            return Scan::Incomplete;
+        if (at.literal("</c>"))
+            return Scan::Cell;
+        if (at.cut || haveValue)
+            return at.stopped();
+        bool empty = false;
+        if (at.literal("<v>")) {
+            if (!at.text(m_value) || !at.literal("</v>"))
+                return at.stopped();
+            haveValue = true;
+        } else if (!at.cut && at.literal("<is>")) {
+            if (!at.tagName("<t") || !at.attributes(empty, anyAttribute) || empty || !at.text(m_value) ||
+                !at.literal("</t>") || !at.literal("</is>"))
+                return at.stopped();
+            haveValue = true;
+        } else if (!at.cut && at.tagName("<f")) {
+            std::string_view formula;
+            if (!at.attributes(empty, anyAttribute) || (!empty && (!at.text(formula) || !at.literal("</f>"))))
+                return at.stopped();
+        } else {
+            return at.stopped();
+        }
+    }
+}
+
+} // namespace brisquel::sheets
