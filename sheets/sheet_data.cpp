@@ -3,7 +3,6 @@
 #include "sheets/sheet_data.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace brisquel::sheets {
 
@@ -37,10 +36,13 @@ struct SheetDataScanner::Cursor {
     }
     Scan stopped() const { return cut ? Scan::Incomplete : Scan::Other; }
 
+    // Compared byte by byte: the tags are a few bytes long, shorter than a call to memcmp.
     bool literal(std::string_view bytes) {
         const auto available = std::min(bytes.size(), static_cast<std::size_t>(end - p));
-        if (std::memcmp(p, bytes.data(), available) != 0)
-            return false;
+        for (std::size_t i = 0; i < available; ++i) {
+            if (p[i] != bytes[i])
+                return false;
+        }
         if (available < bytes.size())
             return cutOff();
         p += available;

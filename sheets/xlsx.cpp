@@ -559,6 +559,8 @@ private:
             const auto text = index ? m_strings.at(*index) : std::nullopt;
             if (!text)
                 invalid(xml, "共享字符串序号");
+            if (format.showsTextAsIs())
+                return *text; // most text: handed on from the table, not copied twice
             format.formatText(*text, m_text);
             break;
         }
@@ -574,8 +576,7 @@ private:
             m_text = value == "1" ? "TRUE" : "FALSE";
             break;
         case Kind::Error:
-            m_text = value;
-            break;
+            return value;
         case Kind::Date: {
             const auto serial = isoDateSerial(value, m_dates);
             if (!serial)
