@@ -4,8 +4,8 @@
 // stated width was wrong.
 #include "sheets/xlsx.h"
 
+#include "sheets/cell_scanner.h"
 #include "sheets/number_format.h"
-#include "sheets/sheet_data.h"
 #include "sheets/sheet_writer.h"
 #include "sheets/xml.h"
 #include "sheets/zip.h"
@@ -326,7 +326,9 @@ public:
             const std::string_view name = xml.name();
             switch (event) {
             case XmlScanner::Event::Start:
-                if (name == "si") {
+                if (name == "sst" && !xml.isEmptyElement()) {
+                    readFast(xml);
+                } else if (name == "si") {
                     inItem = true;
                     item.clear();
                 } else if (name == "rPh") {
@@ -356,6 +358,16 @@ public:
         }
         m_text.shrink_to_fit();
         m_ends.shrink_to_fit();
+    }
+
+    // The items as most files write them, straight from the input, until anything else,
+    // which `xml` goes on from.
+    void readFast(XmlScanner& xml) {
+        CellScanner fast(xml.input());
+        while (fast.nextString() == CellScanner::Item::Text) {
+            appendUnescaped(fast.value(), m_text);
+            m_ends.push_back(m_text.size());
+        }
     }
 
     std::optional<std::string_view> at(std::uint64_t index) const {
@@ -487,11 +499,11 @@ private:
     // The rows and cells as most files write them, straight from the input, until
     // </sheetData> or anything else, which `xml` goes on from.
     void scanFast(XmlScanner& xml, SheetWriter& writer) {
-        SheetDataScanner fast(xml.input());
+        CellScanner fast(xml.input());
         for (auto item = fast.next();; item = fast.next()) {
-            if (item == SheetDataScanner::Item::Row) {
+            if (item == CellScanner::Item::Row) {
                 startRow(xml, fast.reference());
-            } else if (item == SheetDataScanner::Item::Cell) {
+            } else if (item == CellScanner::Item::Cell) {
                 startCell(xml, fast.reference(), fast.style(), fast.type());
                 writer.cell(m_cellRow, m_column, cellText(xml, fast.value()));
             } else {

@@ -1,6 +1,6 @@
-// The <sheetData> scanner: each row tag or cell is scanned whole from where the input stands,
+// The cell scanner: each row tag, cell or string item is scanned whole from where the input stands,
 // again with more input when a piece cut it, and refused to XmlScanner when it is long.
-#include "sheets/sheet_data.h"
+#include "sheets/cell_scanner.h"
 
 #include <algorithm>
 
@@ -8,7 +8,7 @@ namespace brisquel::sheets {
 
 namespace {
 
-// A row tag or a cell longer than this is left to XmlScanner, so that scanning it again as
+// An item longer than this is left to XmlScanner, so that scanning it again as
 // input comes stays cheap.
 constexpr std::size_t maxItem = std::size_t{1} << 16;
 
@@ -21,11 +21,20 @@ bool endsName(char c) {
     return isSpace(c) || c == '/' || c == '>' || c == '=' || c == '<' || c == '"' || c == '\'';
 }
 
+// Whitespace between items, passed over.
+bool skipSpaces(const char*& p, const char* end) {
+    if (!isSpace(*p))
+        return false;
+    while (p != end && isSpace(*p))
+        ++p;
+    return true;
+}
+
 } // namespace
 
 // A place in the input. Each step says false when the input does not go on as it expects;
 // `cut` tells whether that was only for want of input.
-struct SheetDataScanner::Cursor {
+struct CellScanner::Cursor {
     const char* p;
     const char* end;
     bool cut = false;
@@ -113,7 +122,17 @@ struct SheetDataScanner::Cursor {
     }
 };
 
-SheetDataScanner::Item SheetDataScanner::next() {
+CellScanner::Item CellScanner::next() {
+    return scanOn(&CellScanner::scanItem);
+}
+
+CellScanner::Item CellScanner::nextString() {
+    return scanOn(&CellScanner::scanString);
+}
+
+// Tries `scanOne` from where the input stands, again with more input while the input cuts
+// the item, until it finds an item or stops.
+CellScanner::Item CellScanner::scanOn(Scan (CellScanner::*scanOne)(Cursor&)) {
     for (;;) {
         m_in.settle();
         if (m_in.pos == m_in.input.size()) {
@@ -123,12 +142,8 @@ SheetDataScanner::Item SheetDataScanner::next() {
         }
         const char* begin = m_in.input.data();
         Cursor at{begin + m_in.pos, begin + m_in.input.size()};
-        const Scan scan = scanItem(at);
+        const Scan scan = (this->*scanOne)(at);
         switch (scan) {
-        case Scan::Row:
-        case Scan::Cell:
-            m_in.pos = static_cast<std::size_t>(at.p - begin);
-            return scan == Scan::Row ? Item::Row : Item::Cell;
         case Scan::Skipped:
             m_in.pos = static_cast<std::size_t>(at.p - begin);
             break;
@@ -136,6 +151,11 @@ SheetDataScanner::Item SheetDataScanner::next() {
             if (m_in.input.size() - m_in.pos > maxItem || !m_in.refill())
                 return Item::Other;
             break;
+        case Scan::Row:
+        case Scan::Cell:
+        case Scan::Text:
+            m_in.pos = static_cast<std::size_t>(at.p - begin);
+            return scan == Scan::Row ? Item::Row : scan == Scan::Cell ? Item::Cell : Item::Text;
         case Scan::End:
             return Item::End;
         case Scan::Other:
@@ -144,12 +164,9 @@ SheetDataScanner::Item SheetDataScanner::next() {
     }
 }
 
-SheetDataScanner::Scan SheetDataScanner::scanItem(Cursor& at) {
-    if (isSpace(*at.p)) {
-        while (at.p != at.end && isSpace(*at.p))
-            ++at.p;
+CellScanner::Scan CellScanner::scanItem(Cursor& at) {
+    if (skipSpaces(at.p, at.end))
         return Scan::Skipped;
-    }
     if (at.end - at.p < 2)
         return Scan::Incomplete;
     if (at.p[0] != '<')
@@ -169,7 +186,7 @@ SheetDataScanner::Scan SheetDataScanner::scanItem(Cursor& at) {
     return at.stopped();
 }
 
-bool SheetDataScanner::takeAttribute(std::string_view name, std::string_view value) {
+bool CellScanner::takeAttribute(std::string_view name, std::string_view value) {
     std::string_view* attribute = name == "r"   ? &m_reference
                                   : name == "s" ? &m_style
                                   : name == "t" ? &m_type
@@ -182,7 +199,7 @@ bool SheetDataScanner::takeAttribute(std::string_view name, std::string_view val
     return true;
 }
 
-SheetDataScanner::Scan SheetDataScanner::scanRow(Cursor& at) {
+CellScanner::Scan CellScanner::scanRow(Cursor& at) {
     m_reference = m_style = m_type = {};
     bool empty = false;
     if (m_inRow || !at.tagName("<row") ||
@@ -192,7 +209,7 @@ SheetDataScanner::Scan SheetDataScanner::scanRow(Cursor& at) {
     return Scan::Row;
 }
 
-SheetDataScanner::Scan SheetDataScanner::scanCell(Cursor& at) {
+CellScanner::Scan CellScanner::scanCell(Cursor& at) {
     m_reference = m_style = m_type = m_value = {};
     bool empty = false;
     if (!at.tagName("<c") ||
@@ -202,7 +219,7 @@ SheetDataScanner::Scan SheetDataScanner::scanCell(Cursor& at) {
 }
 
 // A cell's formula and value or one-run inline string, up to its end tag.
-SheetDataScanner::Scan SheetDataScanner::scanCellContent(Cursor& at) {
+CellScanner::Scan CellScanner::scanCellContent(Cursor& at) {
     const auto anyAttribute = [](std::string_view, std::string_view) { return true; };
     bool haveValue = false;
     for (;;) {
@@ -218,8 +235,7 @@ SheetDataScanner::Scan SheetDataScanner::scanCellContent(Cursor& at) {
                 return at.stopped();
             haveValue = true;
         } else if (!at.cut && at.literal("<is>")) {
-            if (!at.tagName("<t") || !at.attributes(empty, anyAttribute) || empty || !at.text(m_value) ||
-                !at.literal("</t>") || !at.literal("</is>"))
+            if (scanText(at) != Scan::Text || !at.literal("</is>"))
                 return at.stopped();
             haveValue = true;
         } else if (!at.cut && at.tagName("<f")) {
@@ -230,6 +246,24 @@ SheetDataScanner::Scan SheetDataScanner::scanCellContent(Cursor& at) {
             return at.stopped();
         }
     }
+}
+
+// One run of text: <t>, with any attributes, its text and </t>.
+CellScanner::Scan CellScanner::scanText(Cursor& at) {
+    bool empty = false;
+    if (!at.tagName("<t") || !at.attributes(empty, [](std::string_view, std::string_view) { return true; }) ||
+        empty || !at.text(m_value) || !at.literal("</t>"))
+        return at.stopped();
+    return Scan::Text;
+}
+
+// A string item of one run.
+CellScanner::Scan CellScanner::scanString(Cursor& at) {
+    if (skipSpaces(at.p, at.end))
+        return Scan::Skipped;
+    if (!at.literal("<si>") || scanText(at) != Scan::Text || !at.literal("</si>"))
+        return at.stopped();
+    return Scan::Text;
 }
 
 } // namespace brisquel::sheets

@@ -1,5 +1,6 @@
-// The rows and cells of a worksheet's <sheetData> as spreadsheet programs write them, scanned
-// straight from the inflated bytes: the common shapes only, the rest left to XmlScanner.
+// The rows and cells of a worksheet's <sheetData> and the strings of the shared string table
+// as spreadsheet programs write them, scanned straight from the inflated bytes: the common
+// shapes only, the rest left to XmlScanner.
 #pragma once
 
 #include "sheets/xml.h"
@@ -8,23 +9,27 @@
 
 namespace brisquel::sheets {
 
-// Reads on from just after <sheetData>, in the input an XmlScanner stands in. It knows rows,
-// cells, their values, inline strings of one run and formulas, without prefixes, entities,
-// CR, comments or CDATA; at anything else it stops, leaving the input at the start of what
-// it did not take, for the XmlScanner to go on from. Whatever it hands out is what the
-// XmlScanner would have found there.
-class SheetDataScanner {
+// Reads on from just after <sheetData> or <sst>, in the input an XmlScanner stands in. It
+// knows rows, cells, their values, inline strings of one run, formulas and shared strings of
+// one run, without prefixes, entities, CR, comments or CDATA; at anything else it stops,
+// leaving the input at the start of what it did not take, for the XmlScanner to go on from.
+// Whatever it hands out is what the XmlScanner would have found there.
+class CellScanner {
 public:
     enum class Item {
         Row,   // a row starts: reference() is its r
         Cell,  // a whole cell
+        Text,  // a whole string item of the shared string table: value() is its text
         End,   // </sheetData> is next
         Other, // something this scanner does not take is next
     };
 
-    explicit SheetDataScanner(PieceInput& input) : m_in(input) {}
+    explicit CellScanner(PieceInput& input) : m_in(input) {}
 
+    // The next item of <sheetData>: Row, Cell, End or Other.
     Item next();
+    // The next item of <sst>: Text or Other.
+    Item nextString();
     // True when a row was opened and is not yet closed.
     bool inRow() const { return m_inRow; }
 
@@ -39,9 +44,12 @@ private:
     struct Cursor;
     // What one try at the input found: an item, or whitespace passed over, or too little
     // input to tell.
-    enum class Scan { Row, Cell, End, Other, Skipped, Incomplete };
+    enum class Scan { Row, Cell, Text, End, Other, Skipped, Incomplete };
 
+    Item scanOn(Scan (CellScanner::*scanOne)(Cursor&));
     Scan scanItem(Cursor& at);
+    Scan scanString(Cursor& at);
+    Scan scanText(Cursor& at);
     Scan scanRow(Cursor& at);
     Scan scanCell(Cursor& at);
     Scan scanCellContent(Cursor& at);
