@@ -12,20 +12,11 @@ namespace {
 // input comes stays cheap.
 constexpr std::size_t maxItem = std::size_t{1} << 16;
 
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
-// The bytes XmlScanner ends a name at.
-bool endsName(char c) {
-    return isSpace(c) || c == '/' || c == '>' || c == '=' || c == '<' || c == '"' || c == '\'';
-}
-
 // Whitespace between items, passed over.
 bool skipSpaces(const char*& p, const char* end) {
-    if (!isSpace(*p))
+    if (!isXmlSpace(*p))
         return false;
-    while (p != end && isSpace(*p))
+    while (p != end && isXmlSpace(*p))
         ++p;
     return true;
 }
@@ -63,10 +54,10 @@ struct CellScanner::Cursor {
             return false;
         if (p == end)
             return cutOff();
-        return isSpace(*p) || *p == '>' || *p == '/';
+        return isXmlSpace(*p) || *p == '>' || *p == '/';
     }
     bool spaces() {
-        while (p != end && isSpace(*p))
+        while (p != end && isXmlSpace(*p))
             ++p;
         return p != end || cutOff();
     }
@@ -96,7 +87,7 @@ struct CellScanner::Cursor {
             if (p == before)
                 return false;
             const char* local = p;
-            for (; p != end && !endsName(*p); ++p) {
+            for (; p != end && !endsXmlName(*p); ++p) {
                 if (*p == ':')
                     local = p + 1;
             }
@@ -109,7 +100,7 @@ struct CellScanner::Cursor {
             p += 2;
             const char* value = p;
             for (; p != end && *p != quote; ++p) {
-                if (*p == '&' || *p == '<' || (isSpace(*p) && *p != ' '))
+                if (*p == '&' || *p == '<' || (isXmlSpace(*p) && *p != ' '))
                     return false;
             }
             if (p == end)

@@ -6,7 +6,6 @@
 #include "sheets/sheet_sink.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 namespace brisquel::sheets {
@@ -19,23 +18,6 @@ constexpr std::size_t maxMarkup = std::size_t{1} << 20;
 constexpr std::size_t carryStep = 4096;
 // The longest run of text kept back because an entity reference may go on in the next piece.
 constexpr std::size_t maxReference = 64;
-
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
-// The bytes that end a name, looked up rather than compared one by one: names are most of
-// what a sheet's tags hold.
-constexpr std::array<bool, 256> nameEnds = [] {
-    std::array<bool, 256> ends{};
-    for (unsigned char c : std::string_view(" \t\n\r/>=<\"'"))
-        ends[c] = true;
-    return ends;
-}();
-
-bool endsName(char c) {
-    return nameEnds[static_cast<unsigned char>(c)];
-}
 
 // The first `c` in [begin, end), or end. Values and names in a sheet are a few bytes long: a
 // plain loop finds them before a call to memchr would start, which takes over for long runs.
@@ -242,7 +224,7 @@ bool XmlScanner::scanText() {
     const std::string_view raw(begin, static_cast<std::size_t>(stop - begin));
     m_in.pos += raw.size();
     if (m_stackSizes.empty()) {
-        if (!std::all_of(raw.begin(), raw.end(), isSpace))
+        if (!std::all_of(raw.begin(), raw.end(), isXmlSpace))
             fail("根元素之外有文本");
         return false;
     }
@@ -283,7 +265,7 @@ void XmlScanner::decode(std::string_view raw, std::string& out, bool inAttribute
             out += inAttribute ? ' ' : '\n';
             if (i + 1 < raw.size() && raw[i + 1] == '\n')
                 ++i;
-        } else if (inAttribute && isSpace(c)) {
+        } else if (inAttribute && isXmlSpace(c)) {
             out += ' ';
         } else {
             out += c;
@@ -328,7 +310,7 @@ XmlScanner::Markup XmlScanner::scanStartTag() {
     const char* data = m_in.input.data();
     const std::size_t size = m_in.input.size();
     std::size_t i = m_in.pos + 1;
-    while (i < size && !endsName(data[i]))
+    while (i < size && !endsXmlName(data[i]))
         ++i;
     if (i == size)
         return Markup::Incomplete;
@@ -339,7 +321,7 @@ XmlScanner::Markup XmlScanner::scanStartTag() {
     m_decoded.clear();
     for (;;) {
         const std::size_t spaceAt = i;
-        while (i < size && isSpace(data[i]))
+        while (i < size && isXmlSpace(data[i]))
             ++i;
         if (i == size)
             return Markup::Incomplete;
@@ -362,17 +344,17 @@ XmlScanner::Markup XmlScanner::scanStartTag() {
         if (i == spaceAt)
             fail("属性之间缺少空白");
         const std::size_t nameAt = i;
-        while (i < size && !endsName(data[i]))
+        while (i < size && !endsXmlName(data[i]))
             ++i;
         const std::string_view name = localName(std::string_view(data + nameAt, i - nameAt));
-        while (i < size && isSpace(data[i]))
+        while (i < size && isXmlSpace(data[i]))
             ++i;
         if (i == size)
             return Markup::Incomplete;
         if (name.empty() || data[i] != '=')
             fail("属性无效");
         ++i;
-        while (i < size && isSpace(data[i]))
+        while (i < size && isXmlSpace(data[i]))
             ++i;
         if (i == size)
             return Markup::Incomplete;
@@ -388,7 +370,7 @@ XmlScanner::Markup XmlScanner::scanStartTag() {
             fail("属性值中有 <");
         ++i;
         if (std::none_of(raw.begin(), raw.end(),
-                         [](char c) { return c == '&' || (isSpace(c) && c != ' '); })) {
+                         [](char c) { return c == '&' || (isXmlSpace(c) && c != ' '); })) {
             m_attributes.push_back({name, valueAt, raw.size(), false});
         } else {
             const std::size_t begin = m_decoded.size();
@@ -405,7 +387,7 @@ XmlScanner::Markup XmlScanner::scanEndTag() {
     if (close == m_in.input.size())
         return Markup::Incomplete;
     std::string_view qualified = m_in.input.substr(m_in.pos + 2, close - m_in.pos - 2);
-    while (!qualified.empty() && isSpace(qualified.back()))
+    while (!qualified.empty() && isXmlSpace(qualified.back()))
         qualified.remove_suffix(1);
     if (m_stackSizes.empty() ||
         !sameName(std::string_view(m_stack).substr(m_stack.size() - m_stackSizes.back()), qualified))

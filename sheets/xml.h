@@ -2,6 +2,7 @@
 // name or an entity may straddle pieces, and no part is ever held whole.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -10,6 +11,23 @@
 #include <vector>
 
 namespace brisquel::sheets {
+
+inline bool isXmlSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// The bytes that end a name in a tag, looked up rather than compared one by one: names are
+// most of what a sheet's tags hold.
+inline constexpr std::array<bool, 256> xmlNameEnds = [] {
+    std::array<bool, 256> ends{};
+    for (unsigned char c : std::string_view(" \t\n\r/>=<\"'"))
+        ends[c] = true;
+    return ends;
+}();
+
+inline bool endsXmlName(char c) {
+    return xmlNameEnds[static_cast<unsigned char>(c)];
+}
 
 // Appends the UTF-8 bytes of the character `code`.
 void appendUtf8(char32_t code, std::string& out);
