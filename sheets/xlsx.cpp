@@ -326,7 +326,7 @@ public:
             const std::string_view name = xml.name();
             switch (event) {
             case XmlScanner::Event::Start:
-                if (name == "sst" && !xml.isEmptyElement()) {
+                if (name == "sst" && !inItem && !xml.isEmptyElement()) {
                     readFast(xml);
                 } else if (name == "si") {
                     inItem = true;
