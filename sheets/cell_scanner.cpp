@@ -177,6 +177,13 @@ CellScanner::Scan CellScanner::scanItem(Cursor& at) {
     return at.stopped();
 }
 
+// One by one: a chained assignment reads back what it just stored, and waits for it.
+void CellScanner::clearAttributes() {
+    m_reference = {};
+    m_style = {};
+    m_type = {};
+}
+
 bool CellScanner::takeAttribute(std::string_view name, std::string_view value) {
     std::string_view* attribute = name == "r"   ? &m_reference
                                   : name == "s" ? &m_style
@@ -191,7 +198,7 @@ bool CellScanner::takeAttribute(std::string_view name, std::string_view value) {
 }
 
 CellScanner::Scan CellScanner::scanRow(Cursor& at) {
-    m_reference = m_style = m_type = {};
+    clearAttributes();
     bool empty = false;
     if (m_inRow || !at.tagName("<row") ||
         !at.attributes(empty, [this](auto name, auto value) { return takeAttribute(name, value); }))
@@ -201,7 +208,8 @@ CellScanner::Scan CellScanner::scanRow(Cursor& at) {
 }
 
 CellScanner::Scan CellScanner::scanCell(Cursor& at) {
-    m_reference = m_style = m_type = m_value = {};
+    clearAttributes();
+    m_value = {};
     bool empty = false;
     if (!at.tagName("<c") ||
         !at.attributes(empty, [this](auto name, auto value) { return takeAttribute(name, value); }))

@@ -53,6 +53,7 @@ private:
     Scan scanRow(Cursor& at);
     Scan scanCell(Cursor& at);
     Scan scanCellContent(Cursor& at);
+    void clearAttributes();
     bool takeAttribute(std::string_view name, std::string_view value);
 
     PieceInput& m_in;
