@@ -3,6 +3,7 @@
 #include "sheets/cell_scanner.h"
 
 #include <algorithm>
+#include <array>
 
 namespace brisquel::sheets {
 
@@ -11,6 +12,23 @@ namespace {
 // An item longer than this is left to XmlScanner, so that scanning it again as
 // input comes stays cheap.
 constexpr std::size_t maxItem = std::size_t{1} << 16;
+
+// Tables of the bytes that end a run of text or an attribute value, or that ask for the
+// general scanner in one, looked up once a byte.
+constexpr std::array<bool, 256> bytesIn(std::string_view bytes) {
+    std::array<bool, 256> in{};
+    for (unsigned char c : bytes)
+        in[c] = true;
+    return in;
+}
+constexpr std::array<bool, 256> textStops = bytesIn("<&\r");
+constexpr std::array<bool, 256> valueStops = bytesIn("\"'<&\t\n\r");
+
+const char* findStop(const char* p, const char* end, const std::array<bool, 256>& stops) {
+    while (p != end && !stops[static_cast<unsigned char>(*p)])
+        ++p;
+    return p;
+}
 
 // Whitespace between items, passed over.
 bool skipSpaces(const char*& p, const char* end) {
@@ -63,15 +81,12 @@ struct CellScanner::Cursor {
     }
     // Text up to the next '<', with no reference and no CR that would need decoding.
     bool text(std::string_view& out) {
-        for (const char* start = p; p != end; ++p) {
-            if (*p == '<') {
-                out = std::string_view(start, static_cast<std::size_t>(p - start));
-                return true;
-            }
-            if (*p == '&' || *p == '\r')
-                return false;
-        }
-        return cutOff();
+        const char* start = p;
+        p = findStop(p, end, textStops);
+        if (p == end)
+            return cutOff();
+        out = std::string_view(start, static_cast<std::size_t>(p - start));
+        return *p == '<';
     }
     // The attributes up to the tag's end, each handed to `take` by its local name; `empty`
     // tells a tag ended by "/>".
@@ -99,8 +114,9 @@ struct CellScanner::Cursor {
                 return false;
             p += 2;
             const char* value = p;
-            for (; p != end && *p != quote; ++p) {
-                if (*p == '&' || *p == '<' || (isXmlSpace(*p) && *p != ' '))
+            for (p = findStop(p, end, valueStops); p != end && *p != quote;
+                 p = findStop(p + 1, end, valueStops)) {
+                if (*p != '"' && *p != '\'')
                     return false;
             }
             if (p == end)
