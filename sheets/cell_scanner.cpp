@@ -1,5 +1,5 @@
-// The cell scanner: each row tag, cell or string item is scanned whole from where the input stands,
-// again with more input when a piece cut it, and refused to XmlScanner when it is long.
+// The cell scanner: each row tag, cell or string item is scanned whole from where the input
+// stands, again with more input when a piece cut it, and left to XmlScanner when it is long.
 #include "sheets/cell_scanner.h"
 
 #include <algorithm>
@@ -9,12 +9,12 @@ namespace brisquel::sheets {
 
 namespace {
 
-// An item longer than this is left to XmlScanner, so that scanning it again as
-// input comes stays cheap.
+// An item cut by a piece and longer than this is left to XmlScanner, so that scanning it
+// again as input comes stays cheap.
 constexpr std::size_t maxItem = std::size_t{1} << 16;
 
-// Tables of the bytes that end a run of text or an attribute value, or that ask for the
-// general scanner in one, looked up once a byte.
+// The bytes that end a run of text or an attribute value, or that leave it to the general
+// scanner: one lookup a byte finds them.
 constexpr std::array<bool, 256> bytesIn(std::string_view bytes) {
     std::array<bool, 256> in{};
     for (unsigned char c : bytes)
