@@ -129,17 +129,10 @@ struct CellScanner::Cursor {
     }
 };
 
-CellScanner::Item CellScanner::next() {
-    return scanOn(&CellScanner::scanItem);
-}
-
-CellScanner::Item CellScanner::nextString() {
-    return scanOn(&CellScanner::scanString);
-}
-
 // Tries `scanOne` from where the input stands, again with more input while the input cuts
 // the item, until it finds an item or stops.
-CellScanner::Item CellScanner::scanOn(Scan (CellScanner::*scanOne)(Cursor&)) {
+template <CellScanner::Scan (CellScanner::*scanOne)(CellScanner::Cursor&)>
+CellScanner::Item CellScanner::scanOn() {
     for (;;) {
         m_in.settle();
         if (m_in.pos == m_in.input.size()) {
@@ -169,6 +162,14 @@ CellScanner::Item CellScanner::scanOn(Scan (CellScanner::*scanOne)(Cursor&)) {
             return Item::Other;
         }
     }
+}
+
+CellScanner::Item CellScanner::next() {
+    return scanOn<&CellScanner::scanItem>();
+}
+
+CellScanner::Item CellScanner::nextString() {
+    return scanOn<&CellScanner::scanString>();
 }
 
 CellScanner::Scan CellScanner::scanItem(Cursor& at) {

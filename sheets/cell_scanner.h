@@ -46,7 +46,7 @@ private:
     // input to tell.
     enum class Scan { Row, Cell, Text, End, Other, Skipped, Incomplete };
 
-    Item scanOn(Scan (CellScanner::*scanOne)(Cursor&));
+    template <Scan (CellScanner::*scanOne)(Cursor&)> Item scanOn();
     Scan scanItem(Cursor& at);
     Scan scanString(Cursor& at);
     Scan scanText(Cursor& at);
