@@ -34,6 +34,8 @@ public:
     // Appends the text a cell holding the text `text` shows: the code's text section applied
     // to it (as "@" or "\"编号:\"@"), or the text as it stands.
     void formatText(std::string_view text, std::string& out) const;
+    // True when formatText gives every text as it stands.
+    bool showsTextAsIs() const { return m_textSection.empty(); }
 
     // One section of the code as read; named here for the helpers that read and show it.
     struct Section;

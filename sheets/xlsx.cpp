@@ -4,6 +4,7 @@
 // stated width was wrong.
 #include "sheets/xlsx.h"
 
+#include "sheets/cell_scanner.h"
 #include "sheets/number_format.h"
 #include "sheets/ods.h"
 #include "sheets/sheet_writer.h"
@@ -326,7 +327,9 @@ public:
             const std::string_view name = xml.name();
             switch (event) {
             case XmlScanner::Event::Start:
-                if (name == "si") {
+                if (name == "sst" && !inItem && !xml.isEmptyElement()) {
+                    readFast(xml);
+                } else if (name == "si") {
                     inItem = true;
                     item.clear();
                 } else if (name == "rPh") {
@@ -356,6 +359,16 @@ public:
         }
         m_text.shrink_to_fit();
         m_ends.shrink_to_fit();
+    }
+
+    // The items as most files write them, straight from the input, until anything else,
+    // which `xml` goes on from.
+    void readFast(XmlScanner& xml) {
+        CellScanner fast(xml.input());
+        while (fast.nextString() == CellScanner::Item::Text) {
+            appendUnescaped(fast.value(), m_text);
+            m_ends.push_back(m_text.size());
+        }
     }
 
     std::optional<std::string_view> at(std::uint64_t index) const {
@@ -422,6 +435,7 @@ public:
         Part part(archive, entry);
         XmlScanner& xml = part.xml();
         m_row = 0;
+        m_column = 0;
         try {
             scan(xml, writer);
         } catch (const ReadError& error) {
@@ -437,7 +451,6 @@ private:
     void scan(XmlScanner& xml, SheetWriter& writer) {
         bool inData = false, inCell = false, inValue = false, inInline = false, inText = false;
         int phonetic = 0;
-        std::int32_t column = 0;
         for (auto event = xml.next(); event != XmlScanner::Event::Done; event = xml.next()) {
             if (event == XmlScanner::Event::Text) {
                 if (inValue || (inText && phonetic == 0))
@@ -448,8 +461,11 @@ private:
             if (event == XmlScanner::Event::Start) {
                 if (!inData) {
                     inData = name == "sheetData";
+                    if (inData && !xml.isEmptyElement())
+                        scanFast(xml, writer);
                 } else if (name == "c") {
-                    startCell(xml, column);
+                    startCell(xml, xml.attribute("r"), xml.attribute("s"), xml.attribute("t"));
+                    m_value.clear();
                     inCell = true;
                 } else if (inCell) {
                     if (name == "v")
@@ -461,17 +477,11 @@ private:
                     else if (name == "rPh")
                         ++phonetic;
                 } else if (name == "row") {
-                    const std::string_view r = xml.attribute("r");
-                    const auto number =
-                        r.empty() ? std::optional<std::uint64_t>(m_row + 1) : parseUnsigned(r);
-                    if (!number || *number < 1 || *number > std::uint64_t(maxRows))
-                        xml.fail("第 " + std::string(r) + " 行的行号无效");
-                    m_row = static_cast<std::int64_t>(*number);
-                    column = 0;
+                    startRow(xml, xml.attribute("r"));
                 }
             } else if (inData) {
                 if (name == "c") {
-                    writer.cell(m_cellRow, column, cellText(xml));
+                    writer.cell(m_cellRow, m_column, cellText(xml, m_value));
                     inCell = inValue = inInline = inText = false;
                     phonetic = 0;
                 } else if (name == "v") {
@@ -487,18 +497,43 @@ private:
         }
     }
 
-    void startCell(XmlScanner& xml, std::int32_t& column) {
-        const std::string_view reference = xml.attribute("r");
+    // The rows and cells as most files write them, straight from the input, until
+    // </sheetData> or anything else, which `xml` goes on from.
+    void scanFast(XmlScanner& xml, SheetWriter& writer) {
+        CellScanner fast(xml.input());
+        for (auto item = fast.next();; item = fast.next()) {
+            if (item == CellScanner::Item::Row) {
+                startRow(xml, fast.reference());
+            } else if (item == CellScanner::Item::Cell) {
+                startCell(xml, fast.reference(), fast.style(), fast.type());
+                writer.cell(m_cellRow, m_column, cellText(xml, fast.value()));
+            } else {
+                if (fast.inRow())
+                    xml.opened("row");
+                return;
+            }
+        }
+    }
+
+    void startRow(const XmlScanner& xml, std::string_view r) {
+        const auto number = r.empty() ? std::optional<std::uint64_t>(m_row + 1) : parseUnsigned(r);
+        if (!number || *number < 1 || *number > std::uint64_t(maxRows))
+            xml.fail("第 " + std::string(r) + " 行的行号无效");
+        m_row = static_cast<std::int64_t>(*number);
+        m_column = 0;
+    }
+
+    void startCell(const XmlScanner& xml, std::string_view reference, std::string_view style,
+                   std::string_view type) {
         if (reference.empty()) {
             m_cellRow = m_row == 0 ? 1 : m_row;
-            ++column;
-        } else if (!parseReference(reference, column, m_cellRow)) {
+            ++m_column;
+        } else if (!parseReference(reference, m_column, m_cellRow)) {
             xml.fail("第 " + std::to_string(m_row) + " 行的单元格位置无效");
         }
         if (m_row == 0)
             m_row = m_cellRow;
-        m_style = parseUnsigned(xml.attribute("s")).value_or(0);
-        const std::string_view type = xml.attribute("t");
+        m_style = parseUnsigned(style).value_or(0);
         if (type.empty() || type == "n")
             m_kind = Kind::Number;
         else if (type == "s")
@@ -515,48 +550,48 @@ private:
             m_kind = Kind::Date;
         else
             xml.fail("第 " + std::to_string(m_row) + " 行的单元格类型无效");
-        m_value.clear();
     }
 
-    std::string_view cellText(const XmlScanner& xml) {
+    // The text of the cell begun last, whose value is written `value`.
+    std::string_view cellText(const XmlScanner& xml, std::string_view value) {
         m_text.clear();
-        if (m_value.empty())
+        if (value.empty())
             return m_text;
         const NumberFormat& format = m_styles.format(m_style);
         switch (m_kind) {
         case Kind::Number: {
             double number = 0;
-            const auto [end, error] =
-                std::from_chars(m_value.data(), m_value.data() + m_value.size(), number);
-            if (error != std::errc() || end != m_value.data() + m_value.size() || !std::isfinite(number))
+            const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
+            if (error != std::errc() || end != value.data() + value.size() || !std::isfinite(number))
                 invalid(xml, "数值");
             format.format(number, m_dates, m_text);
             break;
         }
         case Kind::Shared: {
-            const auto index = parseUnsigned(m_value);
+            const auto index = parseUnsigned(value);
             const auto text = index ? m_strings.at(*index) : std::nullopt;
             if (!text)
                 invalid(xml, "共享字符串序号");
+            if (format.showsTextAsIs())
+                return *text; // most text: handed on from the table, not copied twice
             format.formatText(*text, m_text);
             break;
         }
         case Kind::Inline:
         case Kind::Text:
             m_unescaped.clear();
-            appendUnescaped(m_value, m_unescaped);
+            appendUnescaped(value, m_unescaped);
             format.formatText(m_unescaped, m_text);
             break;
         case Kind::Boolean:
-            if (m_value != "0" && m_value != "1")
+            if (value != "0" && value != "1")
                 invalid(xml, "逻辑值");
-            m_text = m_value == "1" ? "TRUE" : "FALSE";
+            m_text = value == "1" ? "TRUE" : "FALSE";
             break;
         case Kind::Error:
-            m_text = m_value;
-            break;
+            return value;
         case Kind::Date: {
-            const auto serial = isoDateSerial(m_value, m_dates);
+            const auto serial = isoDateSerial(value, m_dates);
             if (!serial)
                 invalid(xml, "日期");
             format.format(*serial, m_dates, m_text);
@@ -574,10 +609,11 @@ private:
     const Styles& m_styles;
     const DateSystem m_dates;
     std::int64_t m_row = 0;     // the row being read, 0 before the first
+    std::int32_t m_column = 0;  // the column of the cell read last in the row
     std::int64_t m_cellRow = 0; // the row of the cell being read
     std::uint64_t m_style = 0;
     Kind m_kind = Kind::Number;
-    std::string m_value;     // the cell's value as written
+    std::string m_value;     // the cell's value as written, when XmlScanner reads it
     std::string m_unescaped; // a text value with its escapes decoded
     std::string m_text;      // the cell's text as shown
 };

@@ -6,7 +6,6 @@
 #include "sheets/sheet_sink.h"
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 
 namespace brisquel::sheets {
@@ -19,23 +18,6 @@ constexpr std::size_t maxMarkup = std::size_t{1} << 20;
 constexpr std::size_t carryStep = 4096;
 // The longest run of text kept back because an entity reference may go on in the next piece.
 constexpr std::size_t maxReference = 64;
-
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
-// The bytes that end a name, looked up rather than compared one by one: names are most of
-// what a sheet's tags hold.
-constexpr std::array<bool, 256> nameEnds = [] {
-    std::array<bool, 256> ends{};
-    for (unsigned char c : std::string_view(" \t\n\r/>=<\"'"))
-        ends[c] = true;
-    return ends;
-}();
-
-bool endsName(char c) {
-    return nameEnds[static_cast<unsigned char>(c)];
-}
 
 // The first `c` in [begin, end), or end. Values and names in a sheet are a few bytes long: a
 // plain loop finds them before a call to memchr would start, which takes over for long runs.
@@ -108,8 +90,7 @@ void appendUtf8(char32_t code, std::string& out) {
     }
 }
 
-XmlScanner::XmlScanner(Source source, std::string part)
-    : m_source(std::move(source)), m_part(std::move(part)) {}
+XmlScanner::XmlScanner(Source source, std::string part) : m_in(std::move(source)), m_part(std::move(part)) {}
 
 void XmlScanner::fail(std::string_view what) const {
     std::string detail = m_part;
@@ -121,35 +102,32 @@ void XmlScanner::fail(std::string_view what) const {
 std::string_view XmlScanner::attribute(std::string_view name) const {
     for (const Attribute& attribute : m_attributes) {
         if (sameName(attribute.name, name))
-            return (attribute.decoded ? std::string_view(m_decoded) : m_input)
+            return (attribute.decoded ? std::string_view(m_decoded) : m_in.input)
                 .substr(attribute.begin, attribute.size);
     }
     return {};
 }
 
-// Called when the input from m_pos holds no whole token. A token cut by the end of a piece is
-// carried over with a little of the next piece, enough to finish it, so that most input is
-// scanned where the source left it, never copied.
-bool XmlScanner::refill() {
+bool PieceInput::refill() {
     if (m_inCarry && m_pieceTaken < m_piece.size()) {
-        m_carry.erase(0, m_pos);
-        m_carryPrefix -= m_pos;
-        m_pos = 0;
+        m_carry.erase(0, pos);
+        m_carryPrefix -= pos;
+        pos = 0;
         const std::size_t taken = std::min(std::max(m_pieceTaken, carryStep), m_piece.size() - m_pieceTaken);
         m_carry.append(m_piece.substr(m_pieceTaken, taken));
         m_pieceTaken += taken;
-        m_input = m_carry;
+        input = m_carry;
         return true;
     }
     if (m_sourceDone)
         return false;
     // What is left of the input goes first: the source may reuse its piece's memory.
     if (m_inCarry)
-        m_carry.erase(0, m_pos);
+        m_carry.erase(0, pos);
     else
-        m_carry.assign(m_input.substr(m_pos));
-    m_input = m_carry;
-    m_pos = 0;
+        m_carry.assign(input.substr(pos));
+    input = m_carry;
+    pos = 0;
     m_inCarry = true;
     m_carryPrefix = m_carry.size();
     m_pieceTaken = 0;
@@ -159,21 +137,26 @@ bool XmlScanner::refill() {
         return false;
     }
     if (m_carry.empty()) {
-        m_input = m_piece;
+        input = m_piece;
         m_inCarry = false;
         return true;
     }
     m_pieceTaken = std::min(carryStep, m_piece.size());
     m_carry.append(m_piece.substr(0, m_pieceTaken));
-    m_input = m_carry;
+    input = m_carry;
     return true;
 }
 
+void XmlScanner::opened(std::string_view qualified) {
+    m_stack += qualified;
+    m_stackSizes.push_back(qualified.size());
+}
+
 void XmlScanner::skipByteOrderMark() {
-    while (m_input.size() - m_pos < 3 && refill()) {
+    while (m_in.input.size() - m_in.pos < 3 && m_in.refill()) {
     }
-    if (m_input.substr(m_pos).starts_with("\xEF\xBB\xBF"))
-        m_pos += 3;
+    if (m_in.input.substr(m_in.pos).starts_with("\xEF\xBB\xBF"))
+        m_in.pos += 3;
     m_begun = true;
 }
 
@@ -185,27 +168,22 @@ XmlScanner::Event XmlScanner::next() {
     if (!m_begun)
         skipByteOrderMark();
     for (;;) {
-        if (m_inCarry && m_pos >= m_carryPrefix) {
-            // Past what was carried over: on in the piece itself.
-            m_input = m_piece;
-            m_pos -= m_carryPrefix;
-            m_inCarry = false;
-        }
-        if (m_pos == m_input.size() && !refill()) {
+        m_in.settle();
+        if (m_in.pos == m_in.input.size() && !m_in.refill()) {
             if (!m_stackSizes.empty() || !m_sawRoot)
                 fail("XML 不完整");
             return Event::Done;
         }
-        if (m_input[m_pos] != '<') {
+        if (m_in.input[m_in.pos] != '<') {
             if (scanText())
                 return Event::Text;
             continue;
         }
         switch (scanMarkup()) {
         case Markup::Incomplete:
-            if (m_input.size() - m_pos > maxMarkup)
+            if (m_in.input.size() - m_in.pos > maxMarkup)
                 fail("标记过长");
-            if (!refill())
+            if (!m_in.refill())
                 fail("XML 不完整");
             break;
         case Markup::Skipped:
@@ -223,8 +201,8 @@ XmlScanner::Event XmlScanner::next() {
 // Text up to the next tag, or up to the end of the buffer but for a reference or a CR that
 // the next piece may complete. False when there was nothing to hand on.
 bool XmlScanner::scanText() {
-    const char* begin = m_input.data() + m_pos;
-    const char* end = m_input.data() + m_input.size();
+    const char* begin = m_in.input.data() + m_in.pos;
+    const char* end = m_in.input.data() + m_in.input.size();
     const char* tag = findChar(begin, end, '<');
     const char* stop = tag;
     if (tag == end) {
@@ -238,15 +216,15 @@ bool XmlScanner::scanText() {
         if (stop == begin) {
             if (end - begin > static_cast<std::ptrdiff_t>(maxReference))
                 fail("实体引用无效");
-            if (!refill())
+            if (!m_in.refill())
                 fail("XML 不完整");
             return false;
         }
     }
     const std::string_view raw(begin, static_cast<std::size_t>(stop - begin));
-    m_pos += raw.size();
+    m_in.pos += raw.size();
     if (m_stackSizes.empty()) {
-        if (!std::all_of(raw.begin(), raw.end(), isSpace))
+        if (!std::all_of(raw.begin(), raw.end(), isXmlSpace))
             fail("根元素之外有文本");
         return false;
     }
@@ -287,7 +265,7 @@ void XmlScanner::decode(std::string_view raw, std::string& out, bool inAttribute
             out += inAttribute ? ' ' : '\n';
             if (i + 1 < raw.size() && raw[i + 1] == '\n')
                 ++i;
-        } else if (inAttribute && isSpace(c)) {
+        } else if (inAttribute && isXmlSpace(c)) {
             out += ' ';
         } else {
             out += c;
@@ -296,7 +274,7 @@ void XmlScanner::decode(std::string_view raw, std::string& out, bool inAttribute
 }
 
 XmlScanner::Markup XmlScanner::scanMarkup() {
-    const std::string_view rest = m_input.substr(m_pos);
+    const std::string_view rest = m_in.input.substr(m_in.pos);
     if (rest.size() < 2)
         return Markup::Incomplete;
     if (rest[1] == '/')
@@ -318,32 +296,32 @@ XmlScanner::Markup XmlScanner::scanMarkup() {
 }
 
 XmlScanner::Markup XmlScanner::skipUntil(std::size_t from, std::string_view terminator, Markup result) {
-    const std::size_t found = m_input.find(terminator, m_pos + from);
+    const std::size_t found = m_in.input.find(terminator, m_in.pos + from);
     if (found == std::string_view::npos)
         return Markup::Incomplete;
-    m_text = m_input.substr(m_pos + from, found - m_pos - from);
-    m_pos = found + terminator.size();
+    m_text = m_in.input.substr(m_in.pos + from, found - m_in.pos - from);
+    m_in.pos = found + terminator.size();
     return result;
 }
 
 XmlScanner::Markup XmlScanner::scanStartTag() {
     if (m_sawRoot && m_stackSizes.empty())
         fail("根元素之后有元素");
-    const char* data = m_input.data();
-    const std::size_t size = m_input.size();
-    std::size_t i = m_pos + 1;
-    while (i < size && !endsName(data[i]))
+    const char* data = m_in.input.data();
+    const std::size_t size = m_in.input.size();
+    std::size_t i = m_in.pos + 1;
+    while (i < size && !endsXmlName(data[i]))
         ++i;
     if (i == size)
         return Markup::Incomplete;
-    const std::string_view qualified(data + m_pos + 1, i - m_pos - 1);
+    const std::string_view qualified(data + m_in.pos + 1, i - m_in.pos - 1);
     if (qualified.empty())
         fail("元素名无效");
     m_attributes.clear();
     m_decoded.clear();
     for (;;) {
         const std::size_t spaceAt = i;
-        while (i < size && isSpace(data[i]))
+        while (i < size && isXmlSpace(data[i]))
             ++i;
         if (i == size)
             return Markup::Incomplete;
@@ -353,31 +331,30 @@ XmlScanner::Markup XmlScanner::scanStartTag() {
                 return Markup::Incomplete;
             if (empty && data[i + 1] != '>')
                 fail("标记无效");
-            m_pos = i + (empty ? 2 : 1);
+            m_in.pos = i + (empty ? 2 : 1);
             m_name = localName(qualified);
             m_sawRoot = true;
             if (empty) {
                 m_pendingEnd = true;
             } else {
-                m_stack += qualified;
-                m_stackSizes.push_back(qualified.size());
+                opened(qualified);
             }
             return Markup::Start;
         }
         if (i == spaceAt)
             fail("属性之间缺少空白");
         const std::size_t nameAt = i;
-        while (i < size && !endsName(data[i]))
+        while (i < size && !endsXmlName(data[i]))
             ++i;
         const std::string_view name = localName(std::string_view(data + nameAt, i - nameAt));
-        while (i < size && isSpace(data[i]))
+        while (i < size && isXmlSpace(data[i]))
             ++i;
         if (i == size)
             return Markup::Incomplete;
         if (name.empty() || data[i] != '=')
             fail("属性无效");
         ++i;
-        while (i < size && isSpace(data[i]))
+        while (i < size && isXmlSpace(data[i]))
             ++i;
         if (i == size)
             return Markup::Incomplete;
@@ -393,7 +370,7 @@ XmlScanner::Markup XmlScanner::scanStartTag() {
             fail("属性值中有 <");
         ++i;
         if (std::none_of(raw.begin(), raw.end(),
-                         [](char c) { return c == '&' || (isSpace(c) && c != ' '); })) {
+                         [](char c) { return c == '&' || (isXmlSpace(c) && c != ' '); })) {
             m_attributes.push_back({name, valueAt, raw.size(), false});
         } else {
             const std::size_t begin = m_decoded.size();
@@ -405,11 +382,12 @@ XmlScanner::Markup XmlScanner::scanStartTag() {
 
 XmlScanner::Markup XmlScanner::scanEndTag() {
     const std::size_t close = static_cast<std::size_t>(
-        findChar(m_input.data() + m_pos, m_input.data() + m_input.size(), '>') - m_input.data());
-    if (close == m_input.size())
+        findChar(m_in.input.data() + m_in.pos, m_in.input.data() + m_in.input.size(), '>') -
+        m_in.input.data());
+    if (close == m_in.input.size())
         return Markup::Incomplete;
-    std::string_view qualified = m_input.substr(m_pos + 2, close - m_pos - 2);
-    while (!qualified.empty() && isSpace(qualified.back()))
+    std::string_view qualified = m_in.input.substr(m_in.pos + 2, close - m_in.pos - 2);
+    while (!qualified.empty() && isXmlSpace(qualified.back()))
         qualified.remove_suffix(1);
     if (m_stackSizes.empty() ||
         !sameName(std::string_view(m_stack).substr(m_stack.size() - m_stackSizes.back()), qualified))
@@ -417,7 +395,7 @@ XmlScanner::Markup XmlScanner::scanEndTag() {
     m_stack.resize(m_stack.size() - m_stackSizes.back());
     m_stackSizes.pop_back();
     m_attributes.clear();
-    m_pos = close + 1;
+    m_in.pos = close + 1;
     m_name = localName(qualified);
     return Markup::End;
 }

@@ -246,6 +246,15 @@ std::string_view ZipEntryReader::finish(std::string_view piece, bool ended) {
     return piece;
 }
 
+std::string_view ZipEntryReader::keep(std::string_view piece, std::string& keeper) {
+    if (!m_inflater)
+        return piece;
+    const std::size_t size = m_inflater->out.size();
+    std::swap(m_inflater->out, keeper);
+    m_inflater->out.resize(size);
+    return std::string_view(keeper.data(), piece.size());
+}
+
 ZipEntryPrefetcher::ZipEntryPrefetcher(const ZipArchive& archive, const ZipEntry& entry)
     : m_reader(archive, entry), m_thread([this] { run(); }) {}
 
@@ -271,9 +280,9 @@ void ZipEntryPrefetcher::run() {
                 break;
             }
             // The slot is free: the caller reads only pieces before m_filled.
-            std::string& slot = m_slots[m_filled % m_slots.size()];
+            Slot& slot = m_slots[m_filled % m_slots.size()];
             lock.unlock();
-            slot.assign(piece);
+            slot.piece = m_reader.keep(piece, slot.memory);
             lock.lock();
             ++m_filled;
             lock.unlock();
@@ -294,8 +303,7 @@ std::string_view ZipEntryPrefetcher::next() {
     m_changed.notify_all();
     m_changed.wait(lock, [&] { return m_filled > m_taken || m_ended; });
     if (m_filled > m_taken) {
-        const std::string& slot = m_slots[m_taken++ % m_slots.size()];
-        return slot;
+        return m_slots[m_taken++ % m_slots.size()].piece;
     }
     if (m_error)
         std::rethrow_exception(m_error);

@@ -56,6 +56,10 @@ public:
     // The next piece of the entry; empty once all of it was handed out. A piece stays valid
     // until the next call.
     std::string_view next();
+    // Makes `piece`, the piece handed out last, outlive the next call without a copy: when it
+    // lies in the reader's own memory, that memory goes to `keeper` and the reader takes
+    // keeper's memory in exchange.
+    std::string_view keep(std::string_view piece, std::string& keeper);
 
 private:
     struct Inflater;
@@ -92,10 +96,14 @@ private:
     ZipEntryReader m_reader; // used by the thread alone
     std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::array<std::string, 4> m_slots; // piece i in slot i % 4
-    std::uint64_t m_filled = 0;         // pieces inflated so far
-    std::uint64_t m_taken = 0;          // pieces handed to the caller
-    std::uint64_t m_released = 0;       // pieces the caller is done with
+    struct Slot {
+        std::string memory;
+        std::string_view piece; // in memory, or in the archive for a stored entry
+    };
+    std::array<Slot, 4> m_slots;  // piece i in slot i % 4
+    std::uint64_t m_filled = 0;   // pieces inflated so far
+    std::uint64_t m_taken = 0;    // pieces handed to the caller
+    std::uint64_t m_released = 0; // pieces the caller is done with
     bool m_ended = false;
     bool m_stopping = false;
     std::exception_ptr m_error;

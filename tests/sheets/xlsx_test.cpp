@@ -8,6 +8,7 @@
 
 #include <fstream>
 #include <random>
+#include <regex>
 #include <sstream>
 
 namespace brisquel::sheets {
@@ -71,15 +72,28 @@ TEST(XlsxReader, ReadsFilesAsLibreOfficeShowsThem) {
     }
 }
 
-// A workbook of one sheet whose XML is `sheetData` in a <sheetData> of its own.
-std::string oneSheet(std::string_view sheetData, std::string_view dimension = "") {
+// A workbook of one sheet whose XML is `sheetData` in a <sheetData> of its own, its elements
+// named with `prefix`.
+std::string oneSheet(std::string_view sheetData, std::string_view dimension = "", std::string prefix = "x:") {
     ZipWriter zip;
     addWorkbookParts(zip, {{{"S", {}, "", ""}}, {}, false});
-    zip.add("xl/worksheets/sheet1.xml", "<x:worksheet xmlns:x='m'>" + std::string(dimension) +
-                                            "<x:sheetData>" + std::string(sheetData) +
-                                            "</x:sheetData></x:worksheet>");
+    zip.add("xl/worksheets/sheet1.xml", "<" + prefix + "worksheet xmlns:x='m'>" + std::string(dimension) +
+                                            "<" + prefix + "sheetData>" + std::string(sheetData) + "</" +
+                                            prefix + "sheetData></" + prefix + "worksheet>");
     zip.add("xl/sharedStrings.xml", "<sst><si><t>s0</t></si></sst>");
     return zip.finish();
+}
+
+// `xml` with the x: prefix of its elements taken off, for the cells to be scanned from the bytes.
+std::string unprefixed(std::string_view xml) {
+    std::string out;
+    for (std::size_t at = 0; at < xml.size(); ++at) {
+        out += xml[at];
+        if ((xml[at] == '<' || (at > 0 && xml[at] == '/' && xml[at - 1] == '<')) &&
+            xml.substr(at + 1, 2) == "x:")
+            at += 2;
+    }
+    return out;
 }
 
 TEST(XlsxReader, CellsGiveTheTextTheyShow) {
@@ -116,8 +130,11 @@ TEST(XlsxReader, CellsGiveTheTextTheyShow) {
     };
     for (const auto& entry : cases) {
         SCOPED_TRACE(entry.name);
-        for (const char* dimension : {"", "<x:dimension ref='A1'/>", "<x:dimension ref='A1:XFD3'/>"})
+        for (const char* dimension : {"", "<x:dimension ref='A1'/>", "<x:dimension ref='A1:XFD3'/>"}) {
             EXPECT_EQ(entry.text, readSheets(oneSheet(entry.sheetData, dimension))) << dimension;
+            EXPECT_EQ(entry.text, readSheets(oneSheet(unprefixed(entry.sheetData), dimension, "")))
+                << dimension;
+        }
     }
 }
 
@@ -245,6 +262,67 @@ TEST(XlsxReader, RandomWorkbooksGiveTheNaiveText) {
             EXPECT_EQ(Problem::Empty, problemOf(file));
         else
             EXPECT_EQ(expected, readSheets(file));
+    }
+}
+
+// The text of the sheet, or the error that refused it.
+std::string outcome(const std::string& file) {
+    try {
+        return readSheets(file);
+    } catch (const ReadError& error) {
+        return "error " + std::to_string(int(error.problem())) + ": " + error.detail();
+    }
+}
+
+// Cells scanned straight from the bytes, or by the general scanner from where those stopped,
+// read as the general scanner alone reads them (it reads every element with a prefix).
+TEST(XlsxReader, ScanningCellsFromTheBytesChangesNothing) {
+    // The first few in the shapes scanned straight from the bytes.
+    const std::string cells[] = {"<c t='s'><v>0</v></c>",
+                                 "<c s='0' t='inlineStr'><is><t xml:space='preserve'> a</t></is></c>",
+                                 "<c><f t='shared' si='0'/><v>2.5</v></c>",
+                                 "<c s='9'/>",
+                                 " \n",
+                                 "<c r='E1'><v>4</v></c>",
+                                 "<c t='str'><f>\"a\"&amp;1</f><v>a1</v></c>",
+                                 "<c t='inlineStr'><is><t>&lt;&#x41;</t></is></c>",
+                                 "<c t='str'><v>a\r\nb</v></c>",
+                                 "<c t='b'><v>1</v><v>0</v></c>",
+                                 "<c r='B2' r='C2'><v>3</v></c>",
+                                 "<!-- c --><c><v>1</v></c>",
+                                 "<c r='A3'><v>x</v></c>",
+                                 "<c t='inlineStr'><is><r><t>r</t></r></is></c>",
+                                 "<c t='q'/>"};
+    std::minstd_rand random(3);
+    for (int round = 0; round < 300; ++round) {
+        std::string sheetData;
+        for (int row = 1; row <= 4; ++row) {
+            sheetData += random() % 2 ? "<row r='" + std::to_string(row) + "'>" : "<row>";
+            for (int cell = 0, count = int(random() % 4); cell < count; ++cell)
+                sheetData += cells[round < 100 ? random() % 5 : random() % std::size(cells)];
+            sheetData += "</row>";
+        }
+        const std::string prefixed = std::regex_replace(sheetData, std::regex("<(/?)([a-z])"), "<$1x:$2");
+        SCOPED_TRACE(sheetData);
+        EXPECT_EQ(outcome(oneSheet(prefixed)), outcome(oneSheet(sheetData, "", "")));
+    }
+}
+
+// Rows crossing the end of a piece of the inflater, shifted a byte at a time, so that the cut
+// falls on every byte of them; one of them leaves the rest to the general scanner.
+TEST(XlsxReader, CellsCutByThePiecesOfThePartReadWhole) {
+    const std::string row =
+        "<row><c t='s'><v>0</v></c><c t='inlineStr'><is><t>ab</t></is></c><c><v>2.5</v></c></row>";
+    const std::string other = "<row><c t='s'><v>0</v></c><c t='str'><v>&amp;</v></c><c><v>2.5</v></c></row>";
+    const std::size_t rows = (std::size_t{1} << 18) / row.size() + 4;
+    for (std::size_t shift = 0; shift < 2 * row.size(); ++shift) {
+        std::string sheetData(shift, ' '), text;
+        for (std::size_t i = 0; i < rows; ++i) {
+            sheetData += i == rows - 4 ? other : row;
+            text += i == rows - 4 ? "s0\t&\t2.5\r\n" : "s0\tab\t2.5\r\n";
+        }
+        SCOPED_TRACE(shift);
+        EXPECT_EQ(text, readSheets(oneSheet(sheetData, "", "")));
     }
 }
 
