@@ -27,6 +27,7 @@ void importText(TallyState& state, std::string_view text, TallyView& view) {
     counter.add(text);
     ImportPass pass(state, view, counter.pairs(), text.size());
     pass.finish(text);
+    state.releaseSpareRows();
 }
 
 void CrLfCounter::add(std::string_view slice) {
@@ -65,7 +66,6 @@ void ImportPass::append(std::string_view slice) {
 
 void ImportPass::finish(std::string_view lastSlice) {
     feed(lastSlice, true);
-    m_state.releaseSpareRows();
 }
 
 // alltxt has room for the whole text from the start, but a row that straddles slices grows

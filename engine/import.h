@@ -62,7 +62,8 @@ public:
     // its LF may straddle slices; a slice may be empty.
     void append(std::string_view slice);
     // Ends the pass, after its last slice if one is given: the piece after the text's last
-    // CR LF is a row too.
+    // CR LF is a row too. The room made for the text stays: the caller gives back what is
+    // left over once its last pass has ended (TallyState::releaseSpareRows).
     void finish(std::string_view lastSlice = {});
 
 private:

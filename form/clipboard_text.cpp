@@ -211,6 +211,7 @@ void importClipboard(TallyState& state, const ClipboardText& clipboard, LineEnds
                     clipboard.release(begin);
             }
             pass.finish();
+            state.releaseSpareRows();
         },
         clipboard.text);
 }

@@ -239,9 +239,11 @@ FileImportResult importFiles(TallyState& state, const std::vector<std::string>& 
         FileImportResult result = importFile(path, sink);
         if (!result.ok()) {
             sink.restore(start);
+            state.releaseSpareRows();
             return result;
         }
     }
+    state.releaseSpareRows();
     return {};
 }
 

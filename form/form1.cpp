@@ -33,7 +33,8 @@ constexpr std::string_view outOfMemory = "失败，内存不足，无法完成�
 // A file of an import that cannot be imported: what is wrong, the file, and what to do.
 constexpr std::string_view fileCannotOpen = "无法打开文件:";
 constexpr std::string_view fileNotAReport = "无法导入，这不是报表文件:";
-constexpr std::string_view fileReportKinds = "可以导入的文件：XLSX、XLSM、XLS、ET、ODS 工作簿，CSV、TXT 文本文件";
+constexpr std::string_view fileReportKinds =
+    "可以导入的文件：XLSX、XLSM、XLS、ET、ODS 工作簿，CSV、TXT 文本文件";
 constexpr std::string_view fileOtherKind = "无法导入这种表格文件:";
 constexpr std::string_view fileSaveAsXlsx = "请在WPS或EXCEL里打开它，另存为XLSX格式，再导入另存的文件";
 constexpr std::string_view fileDamaged = "文件已损坏，无法导入:";

@@ -420,7 +420,9 @@ void Workbook::readSheet(const Sheet& sheet, SheetSink& sink) const {
     checkBof(data);
     // DIMENSIONS comes before the cells; it tells the rows and columns in use, within the
     // 65,536 rows and 256 columns of a BIFF8 sheet.
-    SheetSize expected{0, sheet.end - sheet.offset};
+    // The records of this sheet and the sheets after it are more than their text: room for
+    // all of it is made once, and the rows are never copied to a larger buffer on the way.
+    SheetSize expected{0, m_stream.size() - sheet.offset};
     std::int32_t columns = 0;
     while (records.next(type, data) && type != Eof && type != LabelSst && type != Number && type != Rk) {
         if (type == Dimensions && data.size() >= 12) {

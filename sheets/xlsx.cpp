@@ -663,8 +663,10 @@ void readXlsx(const ZipArchive& archive, const std::string& workbookName, SheetS
             continue; // a chart, dialog or macro sheet holds no cells to copy
         const ZipEntry& entry = requiredEntry(archive, relationship->second->target);
         const Dimension dimension = readDimension(archive, entry);
-        // The text is about a quarter of the XML that writes it.
-        const SheetSize expected{dimension.rows, static_cast<std::size_t>(entry.size / 4)};
+        // The text is about a quarter of the XML that writes it. Room beyond the text costs
+        // nothing until it is written, where running short means a copy of all the rows, so a
+        // third is asked for.
+        const SheetSize expected{dimension.rows, static_cast<std::size_t>(entry.size / 3)};
         writeSheet(noting, expected, dimension.columns,
                    [&](SheetWriter& writer) { reader.pass(archive, entry, writer); });
     }
