@@ -98,7 +98,7 @@ FileFailure failureOf(sheets::Problem problem) {
 // window are touched on the caller's thread alone.
 class ReaderThread final : private sheets::SheetSink {
 public:
-    ReaderThread(std::string_view bytes) : m_thread([this, bytes] { read(bytes); }) {}
+    explicit ReaderThread(std::string_view bytes) : m_thread([this, bytes] { read(bytes); }) {}
     ReaderThread(const ReaderThread&) = delete;
     ReaderThread& operator=(const ReaderThread&) = delete;
     // Stops the reader where it stands, if it still reads, and waits for it.
