@@ -60,11 +60,12 @@ public:
     }
 
 private:
+    // What a file says of its size is only an estimate, and may be anything: room is made
+    // for no more than the limit leaves. The text itself is held to the limit as it comes.
     void startPass() {
-        // A file may promise any size: what cannot fit is refused before room is made for it.
-        if (m_expected.bytes > m_textLimit - std::min(m_textLimit, m_state.alltxt().size()))
-            throw std::bad_alloc();
-        m_pass = std::make_unique<ImportPass>(m_state, m_view, m_expected.rows, m_expected.bytes);
+        const std::size_t room = m_textLimit - std::min(m_textLimit, m_state.alltxt().size());
+        m_pass =
+            std::make_unique<ImportPass>(m_state, m_view, m_expected.rows, std::min(m_expected.bytes, room));
     }
 
     TallyState& m_state;
