@@ -28,10 +28,6 @@ public:
     ImportSink(TallyState& state, TallyView& view, std::size_t textLimit)
         : m_state(state), m_view(view), m_textLimit(textLimit) {}
 
-    // Whether the sheets of the file read last gave any row.
-    void beginFile() { m_fileGaveText = false; }
-    bool fileGaveText() const { return m_fileGaveText; }
-
     void beginSheet(sheets::SheetSize expected) override {
         m_expected = expected;
         m_sheetStart = m_state.rowsMark();
@@ -40,7 +36,6 @@ public:
     void append(std::string_view text) override {
         if (m_state.alltxt().size() + text.size() > m_textLimit)
             throw std::bad_alloc();
-        m_fileGaveText |= !text.empty();
         m_pass->append(text);
     }
     void restartSheet() override {
@@ -74,7 +69,6 @@ private:
     sheets::SheetSize m_expected;
     TallyState::RowsMark m_sheetStart;
     std::unique_ptr<ImportPass> m_pass;
-    bool m_fileGaveText = false;
 };
 
 FileFailure failureOf(sheets::Problem problem) {
@@ -214,10 +208,7 @@ FileImportResult importFile(const std::string& path, ImportSink& sink) {
         const FileBytes file = readWholeFile(path);
         if (!file.ok())
             return {FileFailure::CannotOpen, path, file.error};
-        sink.beginFile();
         ReaderThread(file.bytes()).drainInto(sink);
-        if (!sink.fileGaveText())
-            return {FileFailure::Empty, path, {}};
     } catch (const sheets::ReadError& error) {
         return {failureOf(error.problem()), path, error.detail()};
     } catch (const std::bad_alloc&) {

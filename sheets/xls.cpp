@@ -384,30 +384,12 @@ std::string_view Workbook::sharedString(std::uint32_t index) const {
     return std::string_view(m_strings).substr(begin, m_stringEnds[index] - begin);
 }
 
-// Wraps the caller's sink to learn whether any sheet gave text.
-class HeldSink final : public SheetSink {
-public:
-    explicit HeldSink(SheetSink& sink) : m_sink(sink) {}
-    void beginSheet(SheetSize expected) override { m_sink.beginSheet(expected); }
-    void append(std::string_view text) override {
-        m_held = m_held || !text.empty();
-        m_sink.append(text);
-    }
-    void restartSheet() override { m_sink.restartSheet(); }
-    void endSheet() override { m_sink.endSheet(); }
-    bool held() const { return m_held; }
-
-private:
-    SheetSink& m_sink;
-    bool m_held = false;
-};
-
 void Workbook::readSheets(SheetSink& sink) const {
-    HeldSink held(sink);
+    NotingSink noting(sink);
     for (const Sheet& sheet : m_sheets)
         if (sheet.shown)
-            readSheet(sheet, held);
-    if (!held.held())
+            readSheet(sheet, noting);
+    if (!noting.hadText())
         throw ReadError(Problem::Empty, "工作簿中没有数据");
 }
 

@@ -618,24 +618,6 @@ private:
     std::string m_text;      // the cell's text as shown
 };
 
-// Passes everything on to the reader's sink, noting whether any sheet had text.
-class NotingSink final : public SheetSink {
-public:
-    explicit NotingSink(SheetSink& sink) : m_sink(sink) {}
-    void beginSheet(SheetSize expected) override { m_sink.beginSheet(expected); }
-    void append(std::string_view text) override {
-        m_hadText = m_hadText || !text.empty();
-        m_sink.append(text);
-    }
-    void restartSheet() override { m_sink.restartSheet(); }
-    void endSheet() override { m_sink.endSheet(); }
-    bool hadText() const { return m_hadText; }
-
-private:
-    SheetSink& m_sink;
-    bool m_hadText = false;
-};
-
 void readXlsx(const ZipArchive& archive, const std::string& workbookName, SheetSink& sink) {
     const WorkbookInfo workbook = readWorkbookPart(archive, requiredEntry(archive, workbookName));
     const std::vector<Relationship> relationships = readRelationships(archive, workbookName);
