@@ -15,10 +15,8 @@
 
 #include <algorithm>
 #include <array>
-#include <latch>
 #include <map>
 #include <regex>
-#include <thread>
 #include <tuple>
 
 namespace brisquel::win32 {
@@ -327,19 +325,25 @@ TEST_F(Form1WindowTest, EveryControlReachesItsHandler) {
 // Another program holding the clipboard open for a moment, as a spreadsheet does just after
 // its copy, is waited for; one that keeps holding it fails the import.
 TEST_F(Form1WindowTest, ClipboardHeldOpenElsewhereIsWaitedForAWhile) {
+    // clipboard_holder.exe stands beside this program.
+    std::wstring holder(MAX_PATH, L'\0');
+    holder.resize(GetModuleFileNameW(nullptr, holder.data(), MAX_PATH));
+    holder = holder.substr(0, holder.find_last_of(L"\\/") + 1) + L"clipboard_holder.exe";
     for (const bool letsGo : {true, false}) {
         ASSERT_TRUE(putOnClipboard(sheet(2)));
-        std::latch opened(1), release(1);
-        std::thread holder([&] {
-            OpenClipboard(nullptr);
-            opened.count_down();
-            letsGo ? Sleep(60) : release.wait();
-            CloseClipboard();
-        });
-        opened.wait();
+        const HANDLE opened = CreateEventW(nullptr, TRUE, FALSE, L"BrisquelClipboardHeld");
+        std::wstring command = L"\"" + holder + L"\" BrisquelClipboardHeld " + (letsGo ? L"60" : L"1500");
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        ASSERT_TRUE(CreateProcessW(holder.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &startup, &process));
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(opened, 10000));
         click(ControlId::Command1);
-        release.count_down();
-        holder.join();
+        WaitForSingleObject(process.hProcess, 10000);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+        CloseHandle(opened);
         EXPECT_EQ(letsGo ? L"已完成导入，如果还有更多相同报表可继续全选复制并导入"
                          : L"失败，请先打开EXCEL报表并全选复制",
                   m_dialogs->notices.back());
