@@ -127,7 +127,7 @@ private:
 // Reads one table from just after its start tag, row element by row element.
 class TableReader {
 public:
-    explicit TableReader(XmlScanner& xml) : m_xml(xml) {}
+    explicit TableReader(XmlScanner& xml) : m_xml(xml), m_fast(xml.input()) {}
 
     // Reads through the next row element, adding its cells holding values to `rows`; false
     // once the table has ended.
@@ -157,20 +157,19 @@ private:
     // row, false at anything else, which m_xml goes on from.
     bool scanFast(RowRuns& rows) {
         using Place = OdsScanner::Place;
-        OdsScanner fast(m_xml.input());
         for (;;) {
             const Place place = m_row < 0      ? Place::BetweenRows
                                 : m_rowScanned ? Place::InRowStarted
                                                : Place::InRow;
             m_cellStart = rows.beginCell();
-            switch (fast.next(place, rows.text())) {
+            switch (m_fast.next(place, rows.text())) {
             case OdsScanner::Item::Row:
                 ++m_depth;
-                startRow(countOf(m_xml, "number-rows-repeated", fast.count(), maxRows + 1));
+                startRow(countOf(m_xml, "number-rows-repeated", m_fast.count(), maxRows + 1));
                 m_rowScanned = true;
                 break;
             case OdsScanner::Item::Cell:
-                m_cellCount = countOf(m_xml, "number-columns-repeated", fast.count(), maxColumns + 1);
+                m_cellCount = countOf(m_xml, "number-columns-repeated", m_fast.count(), maxColumns + 1);
                 endCell(rows);
                 break;
             case OdsScanner::Item::RowEnd:
@@ -254,6 +253,7 @@ private:
     }
 
     XmlScanner& m_xml;
+    OdsScanner m_fast;
     int m_depth = 0;      // of the elements open inside the table
     int m_row = -1;       // the depth of the open row element, -1 outside one
     int m_cell = -1;      // the depth of the open cell, -1 outside one

@@ -2,9 +2,16 @@
 // with more input when a piece cut it, and left to XmlScanner when it is long.
 #include "sheets/ods_scanner.h"
 
+#include <cstring>
+
 namespace brisquel::sheets {
 
+using namespace std::literals;
+
 namespace {
+
+// Longer cell tags are not remembered: they are rare, and comparing them costs more.
+constexpr std::size_t maxKnownTag = 256;
 
 // Takes the attribute of local name `wanted` into `value`; a second one is left to XmlScanner,
 // which takes the first.
@@ -81,13 +88,17 @@ OdsScanner::Scan OdsScanner::scanRow(ScanCursor& at) {
 
 // A cell or covered cell with its paragraphs, up to its end tag.
 OdsScanner::Scan OdsScanner::scanCell(ScanCursor& at, std::string& text) {
-    m_covered = !at.tagName("<table:table-cell");
-    if (m_covered && (at.cut || !at.tagName("<table:covered-table-cell")))
-        return at.stopped<Scan>();
-    const std::string_view endTag = m_covered ? "</table:covered-table-cell>" : "</table:table-cell>";
     bool empty = false;
-    if (!at.attributes(empty, attributeTaker("number-columns-repeated", m_count)))
-        return at.stopped<Scan>();
+    if (!knownCellTag(at, empty)) {
+        const char* tagStart = at.p;
+        m_covered = !at.tagName("<table:table-cell");
+        if (m_covered && (at.cut || !at.tagName("<table:covered-table-cell")))
+            return at.stopped<Scan>();
+        if (!at.attributes(empty, attributeTaker("number-columns-repeated", m_count)))
+            return at.stopped<Scan>();
+        rememberCellTag(std::string_view(tagStart, static_cast<std::size_t>(at.p - tagStart)), empty);
+    }
+    const std::string_view endTag = m_covered ? "</table:covered-table-cell>"sv : "</table:table-cell>"sv;
     const std::size_t start = text.size();
     for (bool first = true; !empty; first = false) {
         if (!at.spaces())
@@ -104,6 +115,38 @@ OdsScanner::Scan OdsScanner::scanCell(ScanCursor& at, std::string& text) {
     if (m_covered)
         text.resize(start);
     return Scan::Cell;
+}
+
+// A tag met again moves ahead of the one before it, so that the few a table's cells use most
+// stay while the others take turns in the last place.
+bool OdsScanner::knownCellTag(ScanCursor& at, bool& empty) {
+    const auto available = static_cast<std::size_t>(at.end - at.p);
+    for (std::size_t i = 0; i < m_knownTags.size(); ++i) {
+        const std::string_view tag = m_knownTags[i].bytes;
+        if (tag.empty() || available < tag.size() || std::memcmp(at.p, tag.data(), tag.size()) != 0)
+            continue;
+        if (i > 0)
+            std::swap(m_knownTags[i], m_knownTags[i - 1]);
+        const KnownTag& known = m_knownTags[i > 0 ? i - 1 : 0];
+        at.p += tag.size();
+        m_covered = known.covered;
+        empty = known.empty;
+        m_count = known.countSize ? std::string_view(known.bytes).substr(known.countAt, known.countSize)
+                                  : std::string_view();
+        return true;
+    }
+    return false;
+}
+
+void OdsScanner::rememberCellTag(std::string_view tag, bool empty) {
+    if (tag.size() > maxKnownTag)
+        return;
+    KnownTag& known = m_knownTags.back();
+    known.bytes.assign(tag);
+    known.covered = m_covered;
+    known.empty = empty;
+    known.countSize = m_count.size();
+    known.countAt = m_count.empty() ? 0 : static_cast<std::size_t>(m_count.data() - tag.data());
 }
 
 // <text:p> and its content up to </text:p>.

@@ -4,6 +4,7 @@
 
 #include "sheets/scan_cursor.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -57,7 +58,21 @@ private:
     bool scanParagraph(ScanCursor& at, std::string& text);
     bool scanInParagraph(ScanCursor& at, std::string& text, int& spans);
 
+    bool knownCellTag(ScanCursor& at, bool& empty);
+    void rememberCellTag(std::string_view tag, bool empty);
+
+    // A cell's start tag met before, as written, and what it said: most cells of a table are
+    // written with one of a few tags, which are then compared whole rather than scanned.
+    struct KnownTag {
+        std::string bytes;
+        std::size_t countAt = 0; // where the count's value lies in bytes
+        std::size_t countSize = 0;
+        bool covered = false;
+        bool empty = false;
+    };
+
     PieceInput& m_in;
+    std::array<KnownTag, 4> m_knownTags;
     bool m_covered = false;
     std::string_view m_count;
 };
