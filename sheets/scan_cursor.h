@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstring>
 #include <string_view>
 
 namespace brisquel::sheets {
@@ -55,9 +56,15 @@ struct ScanCursor {
             ++p;
         return true;
     }
-    // Compared byte by byte: the tags are a few bytes long, shorter than a call to memcmp.
+    // Compared whole where the input holds it, byte by byte where a piece cuts it.
     bool literal(std::string_view bytes) {
-        const auto available = std::min(bytes.size(), static_cast<std::size_t>(end - p));
+        if (static_cast<std::size_t>(end - p) >= bytes.size()) {
+            if (std::memcmp(p, bytes.data(), bytes.size()) != 0)
+                return false;
+            p += bytes.size();
+            return true;
+        }
+        const auto available = static_cast<std::size_t>(end - p);
         for (std::size_t i = 0; i < available; ++i) {
             if (p[i] != bytes[i])
                 return false;
