@@ -3,7 +3,7 @@
 // shapes only, the rest left to XmlScanner.
 #pragma once
 
-#include "sheets/xml.h"
+#include "sheets/scan_cursor.h"
 
 #include <string_view>
 
@@ -41,18 +41,17 @@ public:
     std::string_view value() const { return m_value; }
 
 private:
-    struct Cursor;
     // What one try at the input found: an item, or whitespace passed over, or too little
     // input to tell.
     enum class Scan { Row, Cell, Text, End, Other, Skipped, Incomplete };
 
-    template <Scan (CellScanner::*scanOne)(Cursor&)> Item scanOn();
-    Scan scanItem(Cursor& at);
-    Scan scanString(Cursor& at);
-    Scan scanText(Cursor& at);
-    Scan scanRow(Cursor& at);
-    Scan scanCell(Cursor& at);
-    Scan scanCellContent(Cursor& at);
+    template <Scan (CellScanner::*scanOne)(ScanCursor&)> Item scanOn();
+    Scan scanItem(ScanCursor& at);
+    Scan scanString(ScanCursor& at);
+    Scan scanText(ScanCursor& at);
+    Scan scanRow(ScanCursor& at);
+    Scan scanCell(ScanCursor& at);
+    Scan scanCellContent(ScanCursor& at);
     void clearAttributes();
     bool takeAttribute(std::string_view name, std::string_view value);
 

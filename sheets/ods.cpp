@@ -3,10 +3,12 @@
 // value is repeated.
 #include "sheets/ods.h"
 
+#include "sheets/ods_scanner.h"
 #include "sheets/sheet_writer.h"
 #include "sheets/xml.h"
 
 #include <algorithm>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -22,23 +24,22 @@ constexpr std::string_view contentPart = "content.xml";
 constexpr std::size_t lookaheadRows = 1024;
 constexpr std::size_t lookaheadBytes = std::size_t{1} << 20;
 
-// The most spaces one <text:s> gives: a cell holds 32,767 characters in a spreadsheet.
-constexpr std::int64_t maxSpaces = 32767;
+// A content.xml larger than this inflates on a thread of its own while it is scanned.
+constexpr std::uint64_t prefetchedSize = std::uint64_t{1} << 22;
 
 // A count attribute such as number-rows-repeated: 1 when absent, at most `limit`.
-std::int64_t countOf(const XmlScanner& xml, std::string_view name, std::int64_t limit) {
-    const std::string_view text = xml.attribute(name);
+std::int64_t countOf(const XmlScanner& xml, std::string_view name, std::string_view text,
+                     std::int64_t limit) {
     if (text.empty())
         return 1;
-    std::int64_t value = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9')
-            xml.fail("属性 " + std::string(name) + " 的值“" + std::string(text) + "”无效");
-        value = std::min(value * 10 + (c - '0'), limit);
-    }
-    if (value == 0)
-        xml.fail("属性 " + std::string(name) + " 的值为 0");
-    return value;
+    const auto count = parseCount(text, limit);
+    if (!count)
+        xml.fail("属性 " + std::string(name) + " 的值“" + std::string(text) + "”无效");
+    return *count;
+}
+
+std::int64_t countOf(const XmlScanner& xml, std::string_view name, std::int64_t limit) {
+    return countOf(xml, name, xml.attribute(name), limit);
 }
 
 // The cells holding values of some row elements, each row and each cell with its repeat count.
@@ -126,12 +127,17 @@ private:
 // Reads one table from just after its start tag, row element by row element.
 class TableReader {
 public:
-    explicit TableReader(XmlScanner& xml) : m_xml(xml) {}
+    explicit TableReader(XmlScanner& xml) : m_xml(xml), m_fast(xml.input()) {}
 
     // Reads through the next row element, adding its cells holding values to `rows`; false
     // once the table has ended.
     bool readRow(RowRuns& rows) {
-        for (auto event = m_xml.next(); event != XmlScanner::Event::Done; event = m_xml.next()) {
+        for (;;) {
+            if (m_cell < 0 && (m_row < 0 || m_depth == m_row) && !m_xml.isEmptyElement() && scanFast(rows))
+                return true;
+            const auto event = m_xml.next();
+            if (event == XmlScanner::Event::Done)
+                return false;
             if (event == XmlScanner::Event::Text) {
                 if (m_paragraph >= 0 && !m_covered)
                     rows.text() += m_xml.text();
@@ -144,10 +150,59 @@ public:
                 return true;
             }
         }
-        return false;
     }
 
 private:
+    // Rows and cells as most files write them, straight from the input: true at the end of a
+    // row, false at anything else, which m_xml goes on from.
+    bool scanFast(RowRuns& rows) {
+        using Place = OdsScanner::Place;
+        for (;;) {
+            const Place place = m_row < 0      ? Place::BetweenRows
+                                : m_rowScanned ? Place::InRowStarted
+                                               : Place::InRow;
+            m_cellStart = rows.beginCell();
+            switch (m_fast.next(place, rows.text())) {
+            case OdsScanner::Item::Row:
+                ++m_depth;
+                startRow(countOf(m_xml, "number-rows-repeated", m_fast.count(), maxRows + 1));
+                m_rowScanned = true;
+                break;
+            case OdsScanner::Item::Cell:
+                m_cellCount = countOf(m_xml, "number-columns-repeated", m_fast.count(), maxColumns + 1);
+                endCell(rows);
+                break;
+            case OdsScanner::Item::RowEnd:
+                --m_depth;
+                endRow(rows);
+                return true;
+            case OdsScanner::Item::Other:
+                if (m_rowScanned)
+                    m_xml.opened("table:table-row");
+                m_rowScanned = false;
+                return false;
+            }
+        }
+    }
+
+    void startRow(std::int64_t count) {
+        m_row = m_depth;
+        m_rowCount = count;
+        m_column = 1;
+    }
+    void endCell(RowRuns& rows) {
+        rows.endCell(m_cellStart, m_column, m_cellCount);
+        m_column = static_cast<std::int32_t>(std::min<std::int64_t>(m_column + m_cellCount, maxColumns + 1));
+        m_cell = -1;
+        m_paragraph = -1;
+    }
+    void endRow(RowRuns& rows) {
+        rows.endRow(m_nextRow, m_rowCount);
+        m_nextRow = std::min<std::int64_t>(m_nextRow + m_rowCount, maxRows + 1);
+        m_row = -1;
+        m_rowScanned = false;
+    }
+
     void start(RowRuns& rows) {
         const std::string_view name = m_xml.name();
         if (m_cell >= 0) {
@@ -168,9 +223,7 @@ private:
                 m_cellStart = rows.beginCell();
             }
         } else if (name == "table-row") {
-            m_row = m_depth;
-            m_rowCount = countOf(m_xml, "number-rows-repeated", maxRows + 1);
-            m_column = 1;
+            startRow(countOf(m_xml, "number-rows-repeated", maxRows + 1));
         }
     }
 
@@ -191,26 +244,22 @@ private:
         if (depth == m_paragraph) {
             m_paragraph = -2; // a paragraph before the next one
         } else if (depth == m_cell) {
-            rows.endCell(m_cellStart, m_column, m_cellCount);
-            m_column =
-                static_cast<std::int32_t>(std::min<std::int64_t>(m_column + m_cellCount, maxColumns + 1));
-            m_cell = -1;
-            m_paragraph = -1;
+            endCell(rows);
         } else if (depth == m_row) {
-            rows.endRow(m_nextRow, m_rowCount);
-            m_nextRow = std::min<std::int64_t>(m_nextRow + m_rowCount, maxRows + 1);
-            m_row = -1;
+            endRow(rows);
             return true;
         }
         return false;
     }
 
     XmlScanner& m_xml;
+    OdsScanner m_fast;
     int m_depth = 0;      // of the elements open inside the table
     int m_row = -1;       // the depth of the open row element, -1 outside one
     int m_cell = -1;      // the depth of the open cell, -1 outside one
     int m_paragraph = -1; // the depth of the open paragraph; -2 after one in the cell
     bool m_covered = false;
+    bool m_rowScanned = false; // the open row was started by the fast scan
     std::int64_t m_nextRow = 1;
     std::int64_t m_rowCount = 1;
     std::int32_t m_column = 1;
@@ -223,7 +272,12 @@ private:
 class Content {
 public:
     Content(const ZipArchive& archive, const ZipEntry& entry)
-        : m_reader(archive, entry), m_xml([this] { return nextPiece(); }, entry.name) {}
+        : m_xml([this] { return nextPiece(); }, entry.name) {
+        if (entry.size > prefetchedSize)
+            m_prefetcher.emplace(archive, entry);
+        else
+            m_reader.emplace(archive, entry);
+    }
     Content(const Content&) = delete;
     Content& operator=(const Content&) = delete;
 
@@ -267,13 +321,14 @@ public:
 
 private:
     std::string_view nextPiece() {
-        const std::string_view piece = m_reader.next();
+        const std::string_view piece = m_prefetcher ? m_prefetcher->next() : m_reader->next();
         m_inflated += piece.size();
         return piece;
     }
 
     std::uint64_t m_inflated = 0;
-    ZipEntryReader m_reader;
+    std::optional<ZipEntryReader> m_reader;
+    std::optional<ZipEntryPrefetcher> m_prefetcher;
     XmlScanner m_xml;
     std::string m_style; // the table style being read
     std::set<std::string, std::less<>> m_hidden;
