@@ -105,12 +105,16 @@ std::vector<std::string> droppedFiles(HDROP drop) {
     return files;
 }
 
+// The pointer messages of Windows 8 and later follow WM_TOUCH; the headers declare them only
+// for programs that need Windows 8.
+constexpr UINT pointerLast = 0x024F; // WM_POINTERHWHEEL
+
 bool isUserInput(UINT message) {
     return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
            (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
            (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK) ||
            (message >= WM_IME_STARTCOMPOSITION && message <= WM_IME_KEYLAST) || message == WM_IME_CHAR ||
-           (message >= WM_TOUCH && message <= WM_POINTERHWHEEL) || message == WM_NCMOUSEHOVER ||
+           (message >= WM_TOUCH && message <= pointerLast) || message == WM_NCMOUSEHOVER ||
            message == WM_NCMOUSELEAVE || message == WM_MOUSEHOVER || message == WM_MOUSELEAVE;
 }
 
@@ -150,8 +154,9 @@ void registerWindowClass(HINSTANCE instance, WNDPROC procedure) {
 
 // The window is built in three steps: the controls from the table, then the handlers
 // wired to them, then Form_Load.
-Form1Window::Form1Window(HINSTANCE instance, std::unique_ptr<Dialogs> dialogs, std::string exportFolder)
-    : m_instance(instance), m_dialogs(std::move(dialogs)),
+Form1Window::Form1Window(HINSTANCE instance, std::unique_ptr<Dialogs> dialogs, std::string exportFolder,
+                         DpiFunctions dpiFunctions)
+    : m_instance(instance), m_dialogs(std::move(dialogs)), m_dpiOf(dpiFunctions),
       m_form(*this, std::move(exportFolder), progressClock) {
     registerWindowClass(instance, windowProcedure);
     m_background.reset(static_cast<HBITMAP>(
@@ -161,9 +166,9 @@ Form1Window::Form1Window(HINSTANCE instance, std::unique_ptr<Dialogs> dialogs, s
     if (!m_window)
         throw std::runtime_error("cannot create the window");
     createControls();
-    applyDpi(GetDpiForWindow(m_window));
-    RECT frame{0, 0, scaled(clientWidth, m_dpi), scaled(clientHeight, m_dpi)};
-    AdjustWindowRectExForDpi(&frame, windowStyle, FALSE, 0, m_dpi);
+    applyDpi(m_dpiOf.ofWindow(m_window));
+    const RECT frame =
+        m_dpiOf.frameFor({0, 0, scaled(clientWidth, m_dpi), scaled(clientHeight, m_dpi)}, windowStyle, m_dpi);
     SetWindowPos(m_window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     connectHandlers();
@@ -233,7 +238,7 @@ void Form1Window::applyDpi(UINT dpi) {
 // shows them at m_dpi; each replaced before the old one is destroyed.
 void Form1Window::setIcons() {
     for (const auto& [which, metric] : {std::pair{ICON_SMALL, SM_CXSMICON}, std::pair{ICON_BIG, SM_CXICON}}) {
-        const int size = GetSystemMetricsForDpi(metric, m_dpi);
+        const int size = m_dpiOf.systemMetric(metric, m_dpi);
         IconHandle icon(static_cast<HICON>(
             LoadImageW(m_instance, MAKEINTRESOURCEW(IDI_BRISQUEL), IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
         SendMessageW(m_window, WM_SETICON, which, reinterpret_cast<LPARAM>(icon.get()));
@@ -329,7 +334,7 @@ LRESULT Form1Window::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ACTIVATE:
         onActivate(LOWORD(wParam) != WA_INACTIVE);
         return 0;
-    case WM_DPICHANGED: {
+    case dpiChangedMessage: {
         applyDpi(HIWORD(wParam));
         const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
         SetWindowPos(m_window, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,

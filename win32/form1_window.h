@@ -2,6 +2,7 @@
 #pragma once
 
 #include "dialogs.h"
+#include "dpi.h"
 #include "form/form1.h"
 
 #include <windows.h>
@@ -36,8 +37,10 @@ using DcHandle = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
 // message loop passes every message through isDialogMessage first, for Tab and Enter.
 class Form1Window final : private Form1Host {
 public:
-    // Exports go to `exportFolder`, the program's own folder unless a test says otherwise.
-    Form1Window(HINSTANCE instance, std::unique_ptr<Dialogs> dialogs, std::string exportFolder);
+    // Exports go to `exportFolder`, the program's own folder unless a test says otherwise. The
+    // window scales with the system's DPI functions unless a test hands in others.
+    Form1Window(HINSTANCE instance, std::unique_ptr<Dialogs> dialogs, std::string exportFolder,
+                DpiFunctions dpiFunctions = DpiFunctions::ofSystem());
     // Destroys the window. Only a window the user closes ends the message loop.
     ~Form1Window() override;
     Form1Window(const Form1Window&) = delete;
@@ -97,6 +100,7 @@ private:
 
     HINSTANCE m_instance;
     std::unique_ptr<Dialogs> m_dialogs;
+    Dpi m_dpiOf;
     Form1 m_form;
     HWND m_window = nullptr;
     UINT m_dpi = USER_DEFAULT_SCREEN_DPI;

@@ -117,11 +117,11 @@ std::wstring sheet(int rows) {
 
 class Form1WindowTest : public testing::Test {
 protected:
-    Form1WindowTest() {
+    explicit Form1WindowTest(DpiFunctions dpiFunctions = DpiFunctions::ofSystem()) {
         auto dialogs = std::make_unique<ScriptedDialogs>();
         m_dialogs = dialogs.get();
-        m_form =
-            std::make_unique<Form1Window>(GetModuleHandleW(nullptr), std::move(dialogs), programFolder());
+        m_form = std::make_unique<Form1Window>(GetModuleHandleW(nullptr), std::move(dialogs), programFolder(),
+                                               dpiFunctions);
         ShowWindow(window(), SW_SHOW);
         pump();
     }
@@ -160,11 +160,38 @@ protected:
     std::unique_ptr<Form1Window> m_form;
 };
 
+// The window with the per-monitor DPI functions of Windows 10 1607 and later, and without them
+// as on Windows 7, 8.1 and early Windows 10. Wine has them all, so only a window that is handed
+// none takes the older systems' path.
+class Form1WindowOnEveryWindows : public Form1WindowTest, public testing::WithParamInterface<bool> {
+protected:
+    Form1WindowOnEveryWindows() : Form1WindowTest(GetParam() ? DpiFunctions::ofSystem() : DpiFunctions{}) {}
+
+    // What the system's icons measure at `dpi`: Windows 7 has the metrics of the system DPI only.
+    static int iconSize(int metric, int dpi) {
+        const DpiFunctions system = DpiFunctions::ofSystem();
+        if (GetParam())
+            return system.getSystemMetricsForDpi(metric, static_cast<UINT>(dpi));
+        return MulDiv(GetSystemMetrics(metric), dpi, USER_DEFAULT_SCREEN_DPI);
+    }
+};
+
+INSTANTIATE_TEST_SUITE_P(DpiFunctions, Form1WindowOnEveryWindows, testing::Bool(),
+                         [](const testing::TestParamInfo<bool>& param) {
+                             return param.param ? "PerMonitor" : "SystemDpiOnly";
+                         });
+
+TEST(DpiFunctions, WineHasThePerMonitorOnes) {
+    const DpiFunctions system = DpiFunctions::ofSystem();
+    EXPECT_TRUE(system.getDpiForWindow && system.adjustWindowRectExForDpi && system.getSystemMetricsForDpi);
+}
+
 // Each control as intended, its text whole in its box in whatever face stands in for 宋体 (under
 // Wine a taller one), on the dialog background, and no button the default. Then the counts of
 // 12345 rows, which no longer fit Label3 at 72 points, drawn whole in their colours; the boxes,
-// fonts, counts and the window's icons again after a change to 144 dots per inch.
-TEST_F(Form1WindowTest, ControlsLookAsIntended) {
+// fonts, counts and the window's icons again after a change to 144 dots per inch, which Windows
+// 8.1 and later send to a per-monitor aware window.
+TEST_P(Form1WindowOnEveryWindows, ControlsLookAsIntended) {
     ASSERT_EQ(96u, m_form->dpi());
     EXPECT_EQ(L"Brisquel v1.2 - 程序设计：Velkaran", windowText(window()));
     RECT client;
@@ -203,7 +230,8 @@ TEST_F(Form1WindowTest, ControlsLookAsIntended) {
     for (int dpi : {96, 144}) {
         RECT suggested{0, 0, 1200, 700};
         if (dpi != 96)
-            SendMessageW(window(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+            SendMessageW(window(), dpiChangedMessage, MAKEWPARAM(dpi, dpi),
+                         reinterpret_cast<LPARAM>(&suggested));
         for (const test::IntendedControl& intended : test::intendedControls) {
             SCOPED_TRACE(std::string(intended.name) + " at " + std::to_string(dpi));
             const auto pixels = [dpi](int twips) { return twipsToPixels(twips, dpi); };
@@ -235,8 +263,7 @@ TEST_F(Form1WindowTest, ControlsLookAsIntended) {
             GetObjectW(icon.hbmColor, sizeof image, &image);
             DeleteObject(icon.hbmColor);
             DeleteObject(icon.hbmMask);
-            EXPECT_EQ(GetSystemMetricsForDpi(metric, static_cast<UINT>(dpi)), image.bmWidth)
-                << which << " at " << dpi;
+            EXPECT_EQ(iconSize(metric, dpi), image.bmWidth) << which << " at " << dpi;
         }
     }
 }
