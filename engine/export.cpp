@@ -199,6 +199,9 @@ FileBytes readWholeFile(const std::string& path) {
         failure = GetLastError();
     } else {
         try {
+            // A 32-bit program cannot hold a file of 4 GiB or more: its size has no size_t.
+            if (static_cast<std::uint64_t>(size.QuadPart) >= SIZE_MAX)
+                throw std::bad_alloc();
             read.data.reset(new char[static_cast<std::size_t>(size.QuadPart) + 1]);
         } catch (...) {
             CloseHandle(file);

@@ -9,6 +9,7 @@
 #endif
 #include <windows.h>
 #else
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 #ifdef __linux__
@@ -43,6 +44,20 @@ std::size_t physicalMemory() {
     return pages > 0 && pageSize > 0 ? static_cast<std::size_t>(pages) * static_cast<std::size_t>(pageSize)
                                      : 0;
 #endif
+}
+
+std::size_t addressSpace() {
+#ifdef _WIN32
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof status;
+    if (GlobalMemoryStatusEx(&status) && status.ullTotalVirtual < SIZE_MAX)
+        return static_cast<std::size_t>(status.ullTotalVirtual);
+#else
+    rlimit limit{};
+    if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < SIZE_MAX)
+        return static_cast<std::size_t>(limit.rlim_cur);
+#endif
+    return SIZE_MAX;
 }
 
 } // namespace brisquel

@@ -9,7 +9,6 @@
 #include "form/clipboard_text.h"
 #include "form/file_import.h"
 
-#include <limits>
 #include <new>
 
 namespace brisquel {
@@ -86,11 +85,8 @@ std::string fileNotice(const FileImportResult& result) {
     return lines({outOfMemory, path, nothingImported});
 }
 
-// The imported text may take at most half the machine's memory: statistics and export need
-// room beside it, and past the memory there is no failure to report, only a killed program.
 std::size_t fileTextLimit() {
-    const std::size_t memory = physicalMemory();
-    return memory == 0 ? std::numeric_limits<std::size_t>::max() : memory / 2;
+    return importTextLimit(physicalMemory(), addressSpace());
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // all, each failure named in its notice.
 #include "scripted_host.h"
 
+#include "engine/memory.h"
 #include "engine/state.h"
 #include "form/file_import.h"
 #include "recording_view.h"
@@ -128,6 +129,29 @@ TEST(ImportFiles, TextPastTheLimitFailsAsOutOfMemoryAndChangesNothing) {
     EXPECT_EQ(0, state.alltxti());
     EXPECT_EQ("0", view.label(LabelId::Label5));
     EXPECT_TRUE(state.alltxt().empty());
+}
+
+// The limit follows the smaller of half the memory and a quarter of what the process can
+// address: a 32-bit program on a machine of 8 GiB must not take half of it.
+TEST(ImportFiles, TextLimitFollowsMemoryAndAddressSpace) {
+    constexpr std::uint64_t gib = std::uint64_t{1} << 30;
+    const struct {
+        const char* name;
+        std::uint64_t physical, addressable, expected;
+    } cases[] = {
+        {"64-bit, 16 GiB", 16 * gib, 128 * 1024 * gib, 8 * gib},
+        {"32-bit on 32-bit Windows", 8 * gib, 2 * gib, gib / 2},
+        {"32-bit on 64-bit Windows", 8 * gib, 4 * gib - 1, gib - 1},
+        {"32-bit, little memory", gib / 2, 2 * gib, gib / 4},
+        {"memory not known", 0, 2 * gib, gib / 2},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.name);
+        if (entry.physical > SIZE_MAX || entry.addressable > SIZE_MAX)
+            continue; // a 64-bit machine's figures, which a 32-bit program cannot be given
+        EXPECT_EQ(entry.expected, importTextLimit(static_cast<std::size_t>(entry.physical),
+                                                  static_cast<std::size_t>(entry.addressable)));
+    }
 }
 
 } // namespace

@@ -90,5 +90,26 @@ TEST_F(FileImportWindow, FilesDroppedOnTheWindowAreImportedAfterTheQuestion) {
     EXPECT_EQ(2, rows());
 }
 
+#ifndef _WIN64
+// A 32-bit program cannot hold a file of 4 GiB or more (here one that takes no disk, its size
+// set past its end): the out-of-memory notice, never a file read as a sliver of itself, and
+// the rows imported before it kept.
+TEST_F(FileImportWindow, FileTooLargeForTheAddressSpaceGetsTheOutOfMemoryNotice) {
+    const fs::path huge = files[0].parent_path() / L"大.csv";
+    const HANDLE file = CreateFileW(huge.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    LARGE_INTEGER size{};
+    size.QuadPart = (std::int64_t{4} << 30) + 16;
+    EXPECT_TRUE(SetFilePointerEx(file, size, nullptr, FILE_BEGIN) && SetEndOfFile(file));
+    CloseHandle(file);
+    SendMessageW(form->window(), WM_DROPFILES, reinterpret_cast<WPARAM>(fileList({files[0]})), 0);
+    SendMessageW(form->window(), WM_DROPFILES, reinterpret_cast<WPARAM>(fileList({huge})), 0);
+    EXPECT_EQ(2, rows());
+    ASSERT_EQ(2u, dialogs->notices.size());
+    EXPECT_TRUE(dialogs->notices[1].starts_with(L"失败，内存不足，无法完成此操作"))
+        << dialogs->notices[1].size();
+}
+#endif
+
 } // namespace
 } // namespace brisquel::win32
