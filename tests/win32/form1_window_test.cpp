@@ -377,6 +377,27 @@ TEST_F(Form1WindowTest, ClipboardHeldOpenElsewhereIsWaitedForAWhile) {
     }
 }
 
+// The window's titles, and its paints and system commands while an import runs. A function of
+// its own: a lambda does not convert to the stdcall procedures of 32-bit Windows.
+struct WindowSeen {
+    Form1Window* form = nullptr;
+    std::vector<std::wstring> titles{};
+    int paints = 0;
+    std::vector<WPARAM> systemCommands{};
+};
+
+LRESULT CALLBACK spyOnWindow(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                             DWORD_PTR data) {
+    auto& record = *reinterpret_cast<WindowSeen*>(data);
+    if (message == WM_SETTEXT)
+        record.titles.push_back(reinterpret_cast<const wchar_t*>(lParam));
+    if (message == WM_PAINT && record.form->form().operationRunning())
+        ++record.paints;
+    if (message == WM_SYSCOMMAND && record.form->form().operationRunning())
+        record.systemCommands.push_back(wParam & 0xFFF0);
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
 // While a long import runs the title counts the rows, the window repaints, the title bar moves,
 // minimises and maximises the window, and the clicks and keys given to the form meanwhile are
 // dropped, not handled once it ends.
@@ -395,24 +416,8 @@ TEST_F(Form1WindowTest, LongImportShowsProgressAndDropsInput) {
         InvalidateRect(window(), nullptr, TRUE); // as a question box leaves it
         m_dialogs->onAsk = nullptr;
     };
-    // The window's titles, and its paints and system commands while the import runs.
-    struct Seen {
-        Form1Window* form = nullptr;
-        std::vector<std::wstring> titles{};
-        int paints = 0;
-        std::vector<WPARAM> systemCommands{};
-    } seen{.form = m_form.get()};
-    const SUBCLASSPROC spy = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                DWORD_PTR data) {
-        auto& record = *reinterpret_cast<Seen*>(data);
-        if (message == WM_SETTEXT)
-            record.titles.push_back(reinterpret_cast<const wchar_t*>(lParam));
-        if (message == WM_PAINT && record.form->form().operationRunning())
-            ++record.paints;
-        if (message == WM_SYSCOMMAND && record.form->form().operationRunning())
-            record.systemCommands.push_back(wParam & 0xFFF0);
-        return DefSubclassProc(hwnd, message, wParam, lParam);
-    };
+    WindowSeen seen{.form = m_form.get()};
+    const SUBCLASSPROC spy = spyOnWindow;
     SetWindowSubclass(window(), spy, 0, reinterpret_cast<DWORD_PTR>(&seen));
     click(ControlId::Command1);
     RemoveWindowSubclass(window(), spy, 0);
@@ -462,6 +467,12 @@ TEST(Form1WindowDeathTest, CloseDuringImportEndsTheProgram) {
 HWND boxOwner = nullptr;
 std::vector<std::wstring>* seenBoxes = nullptr;
 
+BOOL CALLBACK readBox(HWND box, LPARAM);
+
+void CALLBACK readBoxes(HWND, UINT, UINT_PTR, DWORD) {
+    EnumThreadWindows(GetCurrentThreadId(), readBox, 0);
+}
+
 BOOL CALLBACK readBox(HWND box, LPARAM) {
     if (className(box) != L"#32770" || !IsWindowVisible(box))
         return TRUE;
@@ -491,9 +502,7 @@ TEST(Form1WindowMessageBoxTest, QuestionsAndNoticesAreSystemMessageBoxes) {
     std::vector<std::wstring> boxes;
     boxOwner = form.window();
     seenBoxes = &boxes;
-    const UINT_PTR timer = SetTimer(nullptr, 0, 100, [](HWND, UINT, UINT_PTR, DWORD) {
-        EnumThreadWindows(GetCurrentThreadId(), readBox, 0);
-    });
+    const UINT_PTR timer = SetTimer(nullptr, 0, 100, readBoxes);
     SetFocus(form.control(ControlId::Text5));
     form.form().Command1_Click(); // the question, answered No: nothing more
     form.form().Command4_Click(); // nothing to export yet: a notice
