@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Makes the releases into dist/: the Windows zip, the Debian package and SHA256SUMS, the same
-# bytes on every build of one commit, wherever and whenever it is built.
+# Makes the releases into dist/: the Windows zips (64-bit x64 and 32-bit x86), the Debian
+# package and SHA256SUMS, the same bytes on every build of one commit, wherever and whenever
+# it is built.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -35,10 +36,14 @@ cmake -S . -B "$build/linux" -DCMAKE_BUILD_TYPE=Release -DBRISQUEL_BUILD_TESTS=O
 cmake --build "$build/linux" --parallel "$(nproc)" --target brisquel
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/linux/CMakeCache.txt")
 
-echo "== the Windows program"
-cmake -S . -B "$build/windows" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
-    -DBRISQUEL_BUILD_UI=OFF -DBRISQUEL_BUILD_TESTS=OFF -DBRISQUEL_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS="$map"
-cmake --build "$build/windows" --parallel "$(nproc)" --target brisquel_windows
+echo "== the Windows programs, 64-bit (x64) and 32-bit (x86)"
+for arch in x64 x86; do
+    toolchain=cmake/mingw-w64-x86_64.cmake
+    [ "$arch" = x64 ] || toolchain=cmake/mingw-w64-i686.cmake
+    cmake -S . -B "$build/windows-$arch" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+        -DBRISQUEL_BUILD_UI=OFF -DBRISQUEL_BUILD_TESTS=OFF -DBRISQUEL_BUILD_BENCH=OFF -DCMAKE_CXX_FLAGS="$map"
+    cmake --build "$build/windows-$arch" --parallel "$(nproc)" --target brisquel_windows
+done
 
 # Files as an archive holds them: fixed times, no group or other write, folders searchable.
 settle() {
@@ -48,21 +53,24 @@ settle() {
     find "$1" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 }
 
-echo "== the Windows zip"
-zip_stage="$build/zip"
-mkdir -p "$zip_stage"
-cp "$build/windows/win32/brisquel.exe" "$zip_stage/"
+echo "== the Windows zips"
 # For Notepad: a byte-order mark and CR LF line ends.
 {
     printf '\xEF\xBB\xBF'
     sed "s/@VERSION@/$version/g; s/\$/\r/" packaging/使用说明.txt
-} >"$zip_stage/使用说明.txt"
-settle "$zip_stage"
-zip_name="brisquel-$version-windows-x64.zip"
-# Python's zipfile rather than zip: zip does not set the flag that marks a name as UTF-8, and
-# without it Windows reads 使用说明.txt in the OEM code page. Members in name order, each
-# with the commit's time and its mode, no owners, no extra fields.
-python3 - "$zip_stage" "$dist/$zip_name" "$SOURCE_DATE_EPOCH" <<'PYTHON'
+} >"$build/使用说明.txt"
+zip_names=()
+for arch in x64 x86; do
+    zip_stage="$build/zip-$arch"
+    mkdir -p "$zip_stage"
+    cp "$build/windows-$arch/win32/brisquel.exe" "$build/使用说明.txt" "$zip_stage/"
+    settle "$zip_stage"
+    zip_name="brisquel-$version-windows-$arch.zip"
+    zip_names+=("$zip_name")
+    # Python's zipfile rather than zip: zip does not set the flag that marks a name as UTF-8,
+    # and without it Windows reads 使用说明.txt in the OEM code page. Members in name order,
+    # each with the commit's time and its mode, no owners, no extra fields.
+    python3 - "$zip_stage" "$dist/$zip_name" "$SOURCE_DATE_EPOCH" <<'PYTHON'
 import os, sys, time, zipfile
 folder, target, epoch = sys.argv[1], sys.argv[2], int(sys.argv[3])
 with zipfile.ZipFile(target, "w") as archive:
@@ -74,6 +82,7 @@ with zipfile.ZipFile(target, "w") as archive:
         with open(path, "rb") as f:
             archive.writestr(member, f.read(), zipfile.ZIP_DEFLATED, 9)
 PYTHON
+done
 
 echo "== the Debian package"
 stage="$build/deb"
@@ -107,14 +116,22 @@ deb_name="brisquel_${version}_amd64.deb"
 # One compressor thread: xz splits its stream by the threads it is given.
 dpkg-deb --root-owner-group --threads-max=1 -Zxz --build "$stage" "$dist/$deb_name"
 
-(cd "$dist" && sha256sum "$zip_name" "$deb_name" >SHA256SUMS)
+(cd "$dist" && sha256sum "${zip_names[@]}" "$deb_name" >SHA256SUMS)
 
 echo "== checks"
-# brisquel.exe: no link time in its header, and the project's version in its version resource.
-python3 - "$zip_stage/brisquel.exe" "$version" <<'PYTHON'
+# Each brisquel.exe: built for its processor (the 32-bit one large-address-aware, so that it
+# has 4 GB on a 64-bit Windows), no link time in its header, the project's version in its
+# version resource, and nothing imported that Windows 7 SP1 lacks.
+for arch in x64 x86; do
+    python3 - "$build/zip-$arch/brisquel.exe" "$arch" "$version" <<'PYTHON'
 import struct, sys
-program, version = open(sys.argv[1], "rb").read(), sys.argv[2]
+program, arch, version = open(sys.argv[1], "rb").read(), sys.argv[2], sys.argv[3]
 header = struct.unpack_from("<I", program, 0x3C)[0]
+assert program[header:header + 4] == b"PE\0\0", "brisquel.exe is not a Windows program"
+machine = struct.unpack_from("<H", program, header + 4)[0]
+characteristics = struct.unpack_from("<H", program, header + 22)[0]
+assert machine == {"x64": 0x8664, "x86": 0x14C}[arch], f"brisquel.exe is built for machine {machine:#x}"
+assert arch == "x64" or characteristics & 0x20, "the 32-bit brisquel.exe is not large-address-aware"
 assert struct.unpack_from("<I", program, header + 8)[0] == 0, "brisquel.exe carries its link time"
 for key in ("FileVersion", "ProductVersion"):
     entry = (key + "\0").encode("utf-16-le")
@@ -122,8 +139,10 @@ for key in ("FileVersion", "ProductVersion"):
     start += start % 4  # the value is aligned to 32 bits
     value = program[start:program.find(b"\0\0", start) + 1].decode("utf-16-le")
     assert value == version, f"{key} is {value!r}, not {version!r}"
-print("brisquel.exe: no link time, version", version)
+print(f"brisquel.exe ({arch}): no link time, version", version)
 PYTHON
+done
+bash scripts/check-windows-imports.sh "$build/zip-x64/brisquel.exe" "$build/zip-x86/brisquel.exe"
 desktop-file-validate "$share/applications/org.brisquel.Brisquel.desktop"
 appstreamcli validate --no-net "$share/metainfo/org.brisquel.Brisquel.metainfo.xml"
 lintian_root=()

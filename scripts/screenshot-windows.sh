@@ -17,7 +17,9 @@ fi
 build=build-windows
 x86_64-w64-mingw32-g++-posix -std=c++20 -O2 -static -o "$build/window_shot.exe" tests/win32/window_shot.cpp
 
-export LC_ALL=zh_CN.UTF-8 WINEDEBUG=-all WINEARCH=win64
+# 64-bit Wine's own loader: /usr/bin/wine starts 32-bit Wine whenever that is installed, which
+# fails on a machine that cannot run 32-bit programs.
+export LC_ALL=zh_CN.UTF-8 WINEDEBUG=-all WINEARCH=win64 WINELOADER=/usr/lib/wine/wine64
 work="$(mktemp -d)"
 export WINEPREFIX="$work/prefix"
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
@@ -32,10 +34,10 @@ trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 mkdir -p docs
 xvfb-run -a -s "-screen 0 1024x600x24 -dpi 96" bash -c '
     set -euo pipefail
-    wineboot --init 2>/dev/null
-    wine regedit "$1/fonts.reg"
+    "$WINELOADER" wineboot --init 2>/dev/null
+    "$WINELOADER" regedit "$1/fonts.reg"
     wineserver -w
-    wine explorer /desktop=Brisquel,800x420 "$2/window_shot.exe" "$2/win32/brisquel.exe" \
+    "$WINELOADER" explorer /desktop=Brisquel,800x420 "$2/window_shot.exe" "$2/win32/brisquel.exe" \
         tests/ui/data/calc-whole-sheet.utf8.txt "$1/rect.txt" 2>/dev/null &
     for _ in $(seq 300); do
         [ -s "$1/rect.txt" ] && break
