@@ -7,7 +7,7 @@
 //   ods_bench --file F          reads F instead, checking nothing of its text
 #include "meter_report.h"
 #include "sheets/sheet_writer.h"
-#include "sheets/xlsx.h"
+#include "sheets/workbook.h"
 #include "sheets/xml.h"
 #include "sheets/zip.h"
 #include "xlsx_writer.h"

@@ -7,7 +7,7 @@
 //   xls_bench F                        reads the workbook F (the peak memory then counts the
 //                                      file and the reading alone)
 #include "meter_report.h"
-#include "sheets/xls.h"
+#include "sheets/workbook.h"
 #include "xls_writer.h"
 
 #include <algorithm>

@@ -6,7 +6,7 @@
 //                                in the temporary folder unless it is there already
 //   xlsx_bench ROWS --write F    only writes the file to F
 #include "meter_report.h"
-#include "sheets/xlsx.h"
+#include "sheets/workbook.h"
 #include "sheets/zip.h"
 #include "xlsx_writer.h"
 

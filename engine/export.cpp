@@ -5,6 +5,7 @@
 #include "memory.h"
 #include "state.h"
 #include "text.h"
+#include "unicode/unicode.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -91,16 +92,18 @@ ExportResult exportList(const TallyState& state, std::string_view folder, const 
 namespace {
 
 std::wstring widen(std::string_view utf8) {
-    std::wstring wide;
-    if (utf8.empty())
-        return wide;
-    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    wide.resize(static_cast<std::size_t>(size));
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
+    std::wstring wide(utf8.size(), L'\0');
+    wide.resize(static_cast<std::size_t>(utf8ToUtf16(utf8, wide.data()) - wide.data()));
     return wide;
 }
 
-std::string narrow(std::wstring_view wide, UINT codePage) {
+std::string narrow(std::wstring_view wide) {
+    std::string bytes(wide.size() * 3 + utf16ToUtf8Slack, '\0');
+    bytes.resize(static_cast<std::size_t>(utf16ToUtf8(wide, false, bytes.data()) - bytes.data()));
+    return bytes;
+}
+
+std::string toCodePage(std::wstring_view wide, UINT codePage) {
     std::string bytes;
     if (wide.empty())
         return bytes;
@@ -121,7 +124,7 @@ std::string systemReason(DWORD code) {
     LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n' || text.back() == L' '))
         text.pop_back();
-    return narrow(text, CP_UTF8);
+    return narrow(text);
 }
 
 } // namespace
@@ -137,7 +140,7 @@ std::string programFolder() {
         path.resize(path.size() * 2);
     }
     const std::size_t slash = path.find_last_of(L"\\/");
-    return narrow(slash == std::wstring::npos ? path : path.substr(0, slash), CP_UTF8);
+    return narrow(slash == std::wstring::npos ? path : path.substr(0, slash));
 }
 
 std::string toAnsi(std::string_view utf8) {
@@ -151,7 +154,7 @@ std::string toAnsi(std::string_view utf8) {
              back < 3 && size < utf8.size() && (static_cast<unsigned char>(utf8[size]) & 0xC0) == 0x80;
              ++back)
             --size;
-        bytes += narrow(widen(utf8.substr(0, size)), CP_ACP);
+        bytes += toCodePage(widen(utf8.substr(0, size)), CP_ACP);
         utf8.remove_prefix(size);
     }
     return bytes;
@@ -286,34 +289,6 @@ private:
     std::vector<std::uint32_t> m_bmp;
 };
 
-// The length of the well-formed UTF-8 sequence at the start of `s` and its code point,
-// or 0 when the first byte does not begin one.
-std::size_t decodeUtf8(std::string_view s, std::uint32_t& codePoint) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
-    const unsigned char lead = byte(0);
-    std::size_t size = 0;
-    std::uint32_t min = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        size = 2, min = 0x80, codePoint = lead & 0x1Fu;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        size = 3, min = 0x800, codePoint = lead & 0x0Fu;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        size = 4, min = 0x10000, codePoint = lead & 0x07u;
-    } else {
-        return 0;
-    }
-    if (s.size() < size)
-        return 0;
-    for (std::size_t i = 1; i < size; ++i) {
-        if ((byte(i) & 0xC0) != 0x80)
-            return 0;
-        codePoint = codePoint << 6 | (byte(i) & 0x3Fu);
-    }
-    if (codePoint < min || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF))
-        return 0;
-    return size;
-}
-
 } // namespace
 
 std::string programFolder() {
@@ -334,18 +309,14 @@ std::string toAnsi(std::string_view utf8) {
         bytes.append(utf8.substr(ascii, i - ascii));
         if (i == utf8.size())
             break;
-        std::uint32_t codePoint = 0;
-        const std::size_t size = decodeUtf8(utf8.substr(i), codePoint);
-        if (size == 0) {
+        const DecodedUtf8 c = decodeUtf8(utf8.substr(i));
+        // Code page 936 has neither U+FFFD, which each invalid subpart is read as, nor anything
+        // outside the Basic Multilingual Plane.
+        if (c.code == replacementCharacter || c.code > 0xFFFF)
             bytes += '?';
-            ++i;
-            continue;
-        }
-        if (codePoint > 0xFFFF)
-            bytes += '?'; // code page 936 has nothing outside the Basic Multilingual Plane
         else
-            encoder.append(bytes, codePoint, utf8.substr(i, size));
-        i += size;
+            encoder.append(bytes, c.code, utf8.substr(i, c.length));
+        i += c.length;
     }
     return bytes;
 }

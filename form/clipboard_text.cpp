@@ -3,13 +3,18 @@
 
 #include "engine/import.h"
 #include "engine/memory.h"
-#include "sheets/utf8.h"
+#include "unicode/unicode.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <type_traits>
+
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#define BRISQUEL_CLIPBOARD_SSE2 1
+#include <emmintrin.h>
+#endif
 
 namespace brisquel {
 
@@ -32,9 +37,9 @@ template <typename Char> bool widens(std::basic_string_view<Char> text, LineEnds
     return widened(lineEnds, text.find(Char('\n')) != text.npos, containsCrLf(text));
 }
 
-// `out` has room for three bytes per unit and utf16EncodeSlack more.
+// `out` has room for three bytes per unit and utf16ToUtf8Slack more.
 char* encode(std::u16string_view text, bool widen, char* out) {
-    return encodeUtf16(text, widen, out);
+    return utf16ToUtf8(text, widen, out);
 }
 
 // Copies valid UTF-8 to `out`, which has room for twice its size, and returns the end of
@@ -54,24 +59,23 @@ char* copyUtf8(std::string_view text, bool widen, char* out) {
 }
 
 // Copies UTF-8 to `out`, which has room for three bytes per byte, and returns the end of
-// what was written; a byte that starts no valid sequence becomes U+FFFD, and with `widen`
-// every LF becomes CR LF. A copied sheet is valid UTF-8, checked sixteen bytes at a time;
-// only a text that is not goes through byte by byte.
+// what was written; each maximal invalid subpart becomes U+FFFD, and with `widen` every LF
+// becomes CR LF. A copied sheet is valid UTF-8, checked sixteen bytes at a time; only a text
+// that is not goes through character by character. An LF is never part of an invalid
+// subpart, so the lines between LFs are repaired each on its own.
 char* encode(std::string_view text, bool widen, char* out) {
     if (isValidUtf8(text))
         return copyUtf8(text, widen, out);
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t length = utf8SequenceLength(text.substr(i));
-        if (length == 0) {
-            for (char replacement : {'\xEF', '\xBF', '\xBD'})
-                *out++ = replacement;
-            ++i;
-        } else {
-            out = copyUtf8(text.substr(i, length), widen, out);
-            i += length;
-        }
+    if (!widen)
+        return repairUtf8(text, out);
+    std::size_t line = 0;
+    for (std::size_t lf = text.find('\n'); lf != text.npos; lf = text.find('\n', line)) {
+        out = repairUtf8(text.substr(line, lf - line), out);
+        *out++ = '\r';
+        *out++ = '\n';
+        line = lf + 1;
     }
-    return out;
+    return repairUtf8(text.substr(line), out);
 }
 
 // Where a slice that should end at `end` can end without cutting a character in two: never
@@ -170,6 +174,55 @@ Survey survey(std::string_view text, LineEnds lineEnds) {
     return {counter.pairs(), text.size(), false, bytes.valid};
 }
 
+#ifdef BRISQUEL_CLIPBOARD_SSE2
+// Counts the LFs of bytes[1..] sixteen bytes at a time, in byte lanes added up before they can
+// wrap, and notes in `pairs` whether one follows a CR; returns where it stopped.
+__attribute__((target("sse2"))) std::size_t countSixteenAtATime(std::string_view bytes,
+                                                                std::size_t& lineFeeds, bool& pairs) {
+    const __m128i lineFeed = _mm_set1_epi8('\n');
+    const __m128i carriageReturn = _mm_set1_epi8('\r');
+    const __m128i zero = _mm_setzero_si128();
+    __m128i pairLanes = zero;
+    std::size_t i = 1;
+    while (i + 16 <= bytes.size()) {
+        __m128i lanes = zero;
+        for (int k = 0; k < 255 && i + 16 <= bytes.size(); ++k, i += 16) {
+            const __m128i input = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + i));
+            const __m128i previous = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + i - 1));
+            const __m128i found = _mm_cmpeq_epi8(input, lineFeed);
+            lanes = _mm_sub_epi8(lanes, found);
+            pairLanes =
+                _mm_or_si128(pairLanes, _mm_and_si128(found, _mm_cmpeq_epi8(previous, carriageReturn)));
+        }
+        const __m128i sums = _mm_sad_epu8(lanes, zero);
+        lineFeeds += static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
+                     static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
+    }
+    pairs = pairs || _mm_movemask_epi8(pairLanes) != 0;
+    return i;
+}
+#endif
+
+// The LFs of `bytes`, and whether one follows a CR noted in `crLf`; `before` is the byte
+// before them.
+std::size_t countLineFeeds(std::string_view bytes, char before, bool& crLf) {
+    std::size_t lineFeeds = 0;
+    std::size_t i = 0;
+#ifdef BRISQUEL_CLIPBOARD_SSE2
+    if (!bytes.empty() && __builtin_cpu_supports("sse2")) {
+        lineFeeds = bytes[0] == '\n';
+        crLf = crLf || (bytes[0] == '\n' && before == '\r');
+        i = countSixteenAtATime(bytes, lineFeeds, crLf);
+    }
+#endif
+    for (; i < bytes.size(); ++i) {
+        const bool lineFeed = bytes[i] == '\n';
+        lineFeeds += lineFeed;
+        crLf = crLf || (lineFeed && (i > 0 ? bytes[i - 1] : before) == '\r');
+    }
+    return lineFeeds;
+}
+
 } // namespace
 
 // With line feeds widened, any LF ends a row: it follows a CR already, or it is widened.
@@ -190,7 +243,7 @@ void importClipboard(TallyState& state, const ClipboardText& clipboard, LineEnds
     std::visit(
         [&](auto text) {
             const Survey size = survey(text, lineEnds);
-            const std::unique_ptr<char[]> buffer(new char[sliceUnits * 3 + utf16EncodeSlack]);
+            const std::unique_ptr<char[]> buffer(new char[sliceUnits * 3 + utf16ToUtf8Slack]);
             // The pass reads each LF of a text to be widened as a CR LF, so the slices keep
             // their line ends, and a slice of valid UTF-8 goes to the import without a copy.
             ImportPass pass(state, view, size.pairs, size.utf8Bytes,
@@ -221,7 +274,7 @@ std::string reportText(const ClipboardText& clipboard, LineEnds lineEnds) {
         [&](auto text) {
             // Room for the longest encoding; the pages beyond what is written are never
             // touched, so they cost address space, not memory.
-            const std::size_t room = text.size() * 3 + utf16EncodeSlack;
+            const std::size_t room = text.size() * 3 + utf16ToUtf8Slack;
             const std::unique_ptr<char[]> buffer(new char[room]);
             adviseHugePages(buffer.get(), room);
             char* end = encode(text, widens(text, lineEnds), buffer.get());
@@ -231,6 +284,23 @@ std::string reportText(const ClipboardText& clipboard, LineEnds lineEnds) {
             return converted;
         },
         clipboard.text);
+}
+
+// A block is checked and its LFs counted while it is in the cache. It ends before an ASCII
+// byte, which no UTF-8 sequence spans, so the blocks are valid exactly when the whole is.
+Utf8Survey surveyUtf8(std::string_view bytes) {
+    constexpr std::size_t blockSize = std::size_t{1} << 14;
+    Utf8Survey survey;
+    for (std::size_t at = 0; at < bytes.size();) {
+        std::size_t next = std::min(at + blockSize, bytes.size());
+        while (next < bytes.size() && static_cast<unsigned char>(bytes[next]) >= 0x80)
+            ++next;
+        const std::string_view block = bytes.substr(at, next - at);
+        survey.valid = survey.valid && isValidUtf8(block);
+        survey.lineFeeds += countLineFeeds(block, at > 0 ? bytes[at - 1] : '\0', survey.crLf);
+        at = next;
+    }
+    return survey;
 }
 
 std::string fieldText(const ClipboardText& clipboard) {

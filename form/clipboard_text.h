@@ -28,8 +28,7 @@ constexpr LineEnds platformLineEnds() {
 }
 
 // The clipboard text as the import takes it: valid UTF-8, with the line ends treated as
-// asked. Half a surrogate pair becomes "?"; a byte sequence that is not UTF-8 becomes
-// U+FFFD, one for each byte that starts no valid sequence.
+// asked. Half a surrogate pair becomes U+FFFD, as does each maximal invalid subpart of UTF-8.
 std::string reportText(const ClipboardText& clipboard, LineEnds lineEnds);
 
 // Whether the clipboard text can be imported: it is not empty and, with its line ends
@@ -46,5 +45,15 @@ void importClipboard(TallyState& state, const ClipboardText& clipboard, LineEnds
 // line break (CR LF, or LF on Linux) that would keep the field from ever equalling a cell,
 // so the CR and LF characters at the very end are dropped; every other character is kept.
 std::string fieldText(const ClipboardText& clipboard);
+
+// What the import needs to know of a clipboard's bytes before its first row, found in one
+// pass over them.
+struct Utf8Survey {
+    bool valid = true;         // valid UTF-8 from start to end
+    std::size_t lineFeeds = 0; // LF bytes
+    bool crLf = false;         // a CR right before an LF somewhere
+};
+
+Utf8Survey surveyUtf8(std::string_view bytes);
 
 } // namespace brisquel

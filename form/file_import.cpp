@@ -9,6 +9,7 @@
 #include "sheets/workbook.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -17,6 +18,7 @@
 #include <new>
 #include <thread>
 #include <utility>
+#include <vector>
 
 namespace brisquel {
 
@@ -90,10 +92,13 @@ FileFailure failureOf(sheets::Problem problem) {
 // The file readers run on a second thread, handing what they read through a short queue to
 // the import on the window's thread, so that reading a file (inflating, decoding) and importing
 // its rows take the two cores at once. Only the reader runs there: the tally state and the
-// window are touched on the caller's thread alone.
+// window are touched on the caller's thread alone. The text's buffers travel whole: the
+// reader's writer fills one, the queue takes it, the import reads it and hands it back empty
+// for the writer to fill again, so the text is copied once, into alltxt.
 class ReaderThread final : private sheets::SheetSink {
 public:
-    explicit ReaderThread(std::string_view bytes) : m_thread([this, bytes] { read(bytes); }) {}
+    ReaderThread(SheetReader read, std::string_view bytes)
+        : m_thread([this, read, bytes] { run(read, bytes); }) {}
     ReaderThread(const ReaderThread&) = delete;
     ReaderThread& operator=(const ReaderThread&) = delete;
     // Stops the reader where it stands, if it still reads, and waits for it.
@@ -102,16 +107,20 @@ public:
             const std::lock_guard lock(m_mutex);
             m_stopped = true;
         }
-        m_changed.notify_all();
+        m_room.notify_one();
         m_thread.join();
     }
 
     // Hands everything the reader gives to `sink`, in order, then rethrows what ended the
     // reader, if anything did.
     void drainInto(sheets::SheetSink& sink) {
+        std::string emptied;
         for (;;) {
             std::unique_lock lock(m_mutex);
-            m_changed.wait(lock, [this] { return !m_queue.empty() || m_done; });
+            if (emptied.capacity() > 0 && emptied.capacity() <= spareCapacity && m_spares.size() < maxSpares)
+                m_spares.push_back(std::move(emptied));
+            emptied = {};
+            m_ready.wait(lock, [this] { return !m_queue.empty() || m_done; });
             if (m_queue.empty()) {
                 if (m_error)
                     std::rethrow_exception(m_error);
@@ -119,14 +128,17 @@ public:
             }
             Event event = std::move(m_queue.front());
             m_queue.pop_front();
+            m_queuedBytes -= event.charge();
             lock.unlock();
-            m_changed.notify_all();
+            m_room.notify_one();
             switch (event.kind) {
             case Event::Begin:
                 sink.beginSheet(event.size);
                 break;
             case Event::Append:
                 sink.append(event.text);
+                event.text.clear();
+                emptied = std::move(event.text);
                 break;
             case Event::Restart:
                 sink.restartSheet();
@@ -143,72 +155,112 @@ private:
         enum Kind { Begin, Append, Restart, End } kind;
         sheets::SheetSize size = {};
         std::string text = {};
+
+        // What the event holds of memory while it waits: a buffer is charged its room, not its
+        // text, as a small piece in a large buffer holds all of it.
+        std::size_t charge() const { return sizeof(Event) + text.capacity(); }
     };
     struct Stopped {};
 
-    // Text is handed on in pieces of about this size, and this many at most wait.
+    // Text appended as views is gathered into pieces of at least this size.
     static constexpr std::size_t pieceSize = std::size_t{1} << 20;
-    static constexpr std::size_t queuedPieces = 8;
+    // The reader waits while the queue holds this much. A few of the writers' pieces of 1 to
+    // 1.25 MiB keep the import busy while the reader catches up (and the other way round);
+    // more only holds memory, which a 32-bit program has little of beside alltxt.
+    static constexpr std::size_t maxQueuedBytes = std::size_t{8} << 20;
+    // Emptied buffers kept for the writer to fill again; a larger one, grown around one huge
+    // cell, is let go.
+    static constexpr std::size_t maxSpares = 4;
+    static constexpr std::size_t spareCapacity = 2 * pieceSize;
 
-    void read(std::string_view bytes) {
+    void run(SheetReader read, std::string_view bytes) {
         std::exception_ptr error;
         try {
-            sheets::readWorkbook(bytes, *this);
+            read(bytes, *this);
         } catch (const Stopped&) {
         } catch (...) {
             error = std::current_exception();
         }
-        const std::lock_guard lock(m_mutex);
-        m_error = error;
-        m_done = true;
-        m_changed.notify_all();
+        {
+            const std::lock_guard lock(m_mutex);
+            m_error = error;
+            m_done = true;
+        }
+        m_ready.notify_one();
     }
 
     void beginSheet(sheets::SheetSize expected) override { push({Event::Begin, expected}); }
+    // A view is gathered into m_piece, which goes once the next view would not fit.
     void append(std::string_view text) override {
+        if (!m_piece.empty() && m_piece.size() + text.size() > m_piece.capacity())
+            push({Event::Append}, &m_piece);
+        if (m_piece.capacity() < pieceSize)
+            m_piece.reserve(pieceSize);
         m_piece.append(text);
-        if (m_piece.size() >= pieceSize)
-            flush();
+    }
+    void give(std::string& text) override {
+        if (!m_piece.empty())
+            push({Event::Append}, &m_piece);
+        if (!text.empty())
+            push({Event::Append}, &text);
+    }
+    void poll() override {
+        if (m_stopped.load(std::memory_order_relaxed))
+            throw Stopped();
     }
     void restartSheet() override {
         m_piece.clear();
         push({Event::Restart});
     }
     void endSheet() override {
-        flush();
+        if (!m_piece.empty())
+            push({Event::Append}, &m_piece);
         push({Event::End});
     }
 
-    void flush() {
-        if (!m_piece.empty())
-            push({Event::Append, {}, std::exchange(m_piece, {})});
-    }
-    void push(Event event) {
+    // Queues `event` once the queue has room for it, with `text` moved in when given; `text`
+    // is left empty, with the room of an emptied buffer when one is there.
+    void push(Event event, std::string* text = nullptr) {
         std::unique_lock lock(m_mutex);
-        m_changed.wait(lock, [this] { return m_queue.size() < queuedPieces || m_stopped; });
+        if (text)
+            event.text = std::move(*text);
+        const std::size_t charge = event.charge();
+        m_room.wait(lock,
+                    [&] { return m_queue.empty() || m_queuedBytes + charge <= maxQueuedBytes || m_stopped; });
         if (m_stopped)
             throw Stopped();
+        m_queuedBytes += charge;
         m_queue.push_back(std::move(event));
+        if (text) {
+            *text = {};
+            if (!m_spares.empty()) {
+                *text = std::move(m_spares.back());
+                m_spares.pop_back();
+            }
+        }
         lock.unlock();
-        m_changed.notify_all();
+        m_ready.notify_one();
     }
 
     std::mutex m_mutex;
-    std::condition_variable m_changed;
+    std::condition_variable m_ready; // the import waits for an event
+    std::condition_variable m_room;  // the reader waits for room
     std::deque<Event> m_queue;
+    std::size_t m_queuedBytes = 0;
+    std::vector<std::string> m_spares; // emptied, kept for the reader
     bool m_done = false;
-    bool m_stopped = false;
+    std::atomic<bool> m_stopped = false; // set under m_mutex, read without it by poll
     std::exception_ptr m_error;
     std::string m_piece;  // the reader's side only
     std::thread m_thread; // last: started once everything it uses is there
 };
 
-FileImportResult importFile(const std::string& path, ImportSink& sink) {
+FileImportResult importFile(const std::string& path, SheetReader read, ImportSink& sink) {
     try {
         const FileBytes file = readWholeFile(path);
         if (!file.ok())
             return {FileFailure::CannotOpen, path, file.error};
-        ReaderThread(file.bytes()).drainInto(sink);
+        ReaderThread(read, file.bytes()).drainInto(sink);
     } catch (const sheets::ReadError& error) {
         return {failureOf(error.problem()), path, error.detail()};
     } catch (const std::bad_alloc&) {
@@ -225,10 +277,15 @@ FileImportResult importFile(const std::string& path, ImportSink& sink) {
 
 FileImportResult importFiles(TallyState& state, const std::vector<std::string>& paths, TallyView& view,
                              std::size_t textLimit) {
+    return importFiles(state, paths, view, textLimit, sheets::readWorkbook);
+}
+
+FileImportResult importFiles(TallyState& state, const std::vector<std::string>& paths, TallyView& view,
+                             std::size_t textLimit, SheetReader read) {
     const TallyState::RowsMark start = state.rowsMark();
     ImportSink sink(state, view, textLimit);
     for (const std::string& path : paths) {
-        FileImportResult result = importFile(path, sink);
+        FileImportResult result = importFile(path, read, sink);
         if (!result.ok()) {
             sink.restore(start);
             state.releaseSpareRows();

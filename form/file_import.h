@@ -4,12 +4,17 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace brisquel {
 
 class TallyState;
 class TallyView;
+
+namespace sheets {
+class SheetSink;
+}
 
 // Why a file of an import could not be imported.
 enum class FileFailure {
@@ -37,5 +42,10 @@ struct FileImportResult {
 // `textLimit` bytes in all fails as out of memory, before the system runs out.
 FileImportResult importFiles(TallyState& state, const std::vector<std::string>& paths, TallyView& view,
                              std::size_t textLimit);
+
+// What reads each file's bytes into the import: sheets::readWorkbook, or a test's own reader.
+using SheetReader = void (*)(std::string_view bytes, sheets::SheetSink& sink);
+FileImportResult importFiles(TallyState& state, const std::vector<std::string>& paths, TallyView& view,
+                             std::size_t textLimit, SheetReader read);
 
 } // namespace brisquel

@@ -2,7 +2,7 @@
 // whole file imported into a sink that checks the order of its calls. Only ReadError may
 // come out.
 #include "sheets/compound.h"
-#include "sheets/xls.h"
+#include "sheets/workbook.h"
 
 #include "reader_fuzz.h"
 

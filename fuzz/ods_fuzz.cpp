@@ -3,7 +3,7 @@
 // gives well-bracketed sheets or a ReadError; text past a bound stops the run, since a tiny
 // table may rightly repeat a value to the sheet's end.
 #include "sheets/sheet_sink.h"
-#include "sheets/xlsx.h"
+#include "sheets/workbook.h"
 #include "xlsx_writer.h"
 
 #include <cstdint>

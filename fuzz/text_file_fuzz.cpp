@@ -1,7 +1,7 @@
 // Reads the input as a text file. A ReadError is an answer; anything else escaping, or a
 // sheet's text that breaks the rules of whole-sheet text, is a fault.
 #include "sheets/text_file.h"
-#include "sheets/utf8.h"
+#include "unicode/unicode.h"
 
 #include <cstdint>
 #include <cstdlib>

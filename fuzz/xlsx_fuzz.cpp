@@ -2,7 +2,7 @@
 // ReadError; its text is cut off past a bound, since a tiny file may rightly stand for
 // gigabytes of empty cells.
 #include "sheets/sheet_sink.h"
-#include "sheets/xlsx.h"
+#include "sheets/workbook.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -17,8 +17,8 @@ constexpr std::uint32_t noEntry = 0xFFFFFFFF;
 constexpr std::uint32_t miniSectorSize = 64;
 constexpr std::uint64_t toTheEnd = std::numeric_limits<std::uint64_t>::max();
 
-[[noreturn]] void damaged(const char* where) {
-    throw ReadError(Problem::Damaged, std::string("复合文档已损坏：") + where);
+[[noreturn]] void damagedFile(const char* what) {
+    damaged(what, {"复合文档结构"});
 }
 
 char16_t asciiLower(char16_t c) {
@@ -29,13 +29,13 @@ char16_t asciiLower(char16_t c) {
 
 CompoundFile::CompoundFile(std::string_view bytes) : m_bytes(bytes) {
     if (bytes.size() < 512 || !bytes.starts_with("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))
-        damaged("文件头不完整");
+        damagedFile("文件头不完整");
     m_sectorShift = u16At(bytes, 0x1E);
     if ((m_sectorShift != 9 && m_sectorShift != 12) || u16At(bytes, 0x20) != 6)
-        damaged("扇区大小无效");
+        damagedFile("扇区大小无效");
     const std::size_t sectorSize = std::size_t{1} << m_sectorShift;
     if (bytes.size() <= sectorSize)
-        damaged("没有扇区");
+        damagedFile("没有扇区");
     const std::size_t sectors = (bytes.size() - 1) / sectorSize; // the header fills sector -1
     m_sectorCount = static_cast<std::uint32_t>(std::min<std::size_t>(sectors, endOfChain - 1));
     m_miniCutoff = u32At(bytes, 0x38);
@@ -47,7 +47,7 @@ CompoundFile::CompoundFile(std::string_view bytes) : m_bytes(bytes) {
 
 std::string_view CompoundFile::sector(std::uint32_t index) const {
     if (index >= m_sectorCount)
-        damaged("扇区链指向文件之外");
+        damagedFile("扇区链指向文件之外");
     const std::size_t at = (std::size_t{index} + 1) << m_sectorShift;
     return m_bytes.substr(at, std::size_t{1} << m_sectorShift);
 }
@@ -62,9 +62,9 @@ std::vector<std::uint32_t> CompoundFile::chain(std::uint32_t start, const std::v
         if (at == endOfChain && wanted == toTheEnd)
             break;
         if (at >= table.size())
-            damaged(at == endOfChain ? "数据流比其扇区链长" : "扇区链指向文件之外");
+            damagedFile(at == endOfChain ? "数据流比其扇区链长" : "扇区链指向文件之外");
         if (seen[at])
-            damaged("扇区链循环");
+            damagedFile("扇区链循环");
         seen[at] = true;
         sectors.push_back(at);
     }
@@ -74,7 +74,7 @@ std::vector<std::uint32_t> CompoundFile::chain(std::uint32_t start, const std::v
 void CompoundFile::readTables() {
     const std::uint32_t fatSectors = u32At(m_bytes, 0x2C);
     if (fatSectors > m_sectorCount)
-        damaged("分配表扇区数超出文件");
+        damagedFile("分配表扇区数超出文件");
     std::vector<std::uint32_t> fatIds;
     for (std::size_t i = 0; i < 109 && fatIds.size() < fatSectors; ++i)
         fatIds.push_back(u32At(m_bytes, 0x4C + 4 * i));
@@ -85,11 +85,11 @@ void CompoundFile::readTables() {
     std::vector<bool> seen(m_sectorCount);
     while (fatIds.size() < fatSectors) {
         if (difat >= m_sectorCount || seen[difat])
-            damaged("DIFAT 扇区链无效");
+            damagedFile("DIFAT 扇区链无效");
         seen[difat] = true;
         const std::string_view ids = sector(difat);
         if (ids.size() < perSector * 4)
-            damaged("DIFAT 扇区不完整");
+            damagedFile("DIFAT 扇区不完整");
         for (std::uint32_t i = 0; i + 1 < perSector && fatIds.size() < fatSectors; ++i)
             fatIds.push_back(u32At(ids, 4 * i));
         difat = u32At(ids, 4 * (perSector - 1));
@@ -98,13 +98,13 @@ void CompoundFile::readTables() {
     for (std::uint32_t id : fatIds) {
         const std::string_view ids = sector(id);
         if (ids.size() < perSector * 4)
-            damaged("分配表扇区不完整");
+            damagedFile("分配表扇区不完整");
         for (std::uint32_t i = 0; i < perSector; ++i)
             m_fat.push_back(u32At(ids, 4 * i));
     }
     const std::uint32_t miniFatSectors = u32At(m_bytes, 0x40);
     if (miniFatSectors > m_sectorCount)
-        damaged("短分配表扇区数超出文件");
+        damagedFile("短分配表扇区数超出文件");
     const std::uint32_t miniFatStart = u32At(m_bytes, 0x3C);
     if (miniFatSectors == 0 || miniFatStart == endOfChain)
         return;
@@ -139,7 +139,7 @@ void CompoundFile::readDirectory(std::uint32_t start) {
         }
     }
     if (m_entries.empty() || m_entries[0].type != 5)
-        damaged("没有根目录");
+        damagedFile("没有根目录");
     m_rootStreams = rootChildren();
 }
 
@@ -155,7 +155,7 @@ std::vector<std::uint32_t> CompoundFile::rootChildren() const {
         if (id == noEntry)
             continue;
         if (id >= m_entries.size() || seen[id] || id == 0)
-            damaged("目录树无效");
+            damagedFile("目录树无效");
         seen[id] = true;
         children.push_back(id);
         pending.push_back(m_entries[id].left);
@@ -191,17 +191,19 @@ std::string_view CompoundFile::stream(std::string_view name, std::string& storag
     if (entry->size >= m_miniCutoff)
         return gather(entry->start, entry->size, storage);
     if (entry->size > std::uint64_t{m_miniFat.size()} * miniSectorSize)
-        damaged("数据流比短分配表长");
+        damagedFile("数据流比短分配表长");
+    // No longer than the short sectors held in memory: a size_t.
+    const auto size = static_cast<std::size_t>(entry->size);
     storage.clear();
-    storage.reserve(entry->size);
+    storage.reserve(size);
     const std::uint64_t wanted = (entry->size + miniSectorSize - 1) / miniSectorSize;
     for (std::uint32_t id : chain(entry->start, m_miniFat, wanted)) {
         const std::size_t at = std::size_t{id} * miniSectorSize;
         if (at + miniSectorSize > m_miniStream.size())
-            damaged("短扇区在短数据流之外");
+            damagedFile("短扇区在短数据流之外");
         storage.append(m_miniStream.substr(at, miniSectorSize));
     }
-    storage.resize(entry->size);
+    storage.resize(size);
     return storage;
 }
 
@@ -210,7 +212,7 @@ std::string_view CompoundFile::gather(std::uint32_t start, std::uint64_t size, s
     if (size == 0)
         return {};
     if (size > std::uint64_t{m_sectorCount} * sectorSize)
-        damaged("数据流比文件长");
+        damagedFile("数据流比文件长");
     const std::vector<std::uint32_t> sectors = chain(start, m_fat, (size + sectorSize - 1) / sectorSize);
     const std::size_t length = static_cast<std::size_t>(size);
     const std::size_t first = (std::size_t{start} + 1) * sectorSize;
@@ -224,7 +226,7 @@ std::string_view CompoundFile::gather(std::uint32_t start, std::uint64_t size, s
     for (std::uint32_t id : sectors)
         storage.append(sector(id));
     if (storage.size() < length)
-        damaged("数据流比文件短");
+        damagedFile("数据流比文件短");
     storage.resize(length);
     return storage;
 }

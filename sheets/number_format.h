@@ -2,19 +2,17 @@
 // the value, the format code and the workbook's date system.
 #pragma once
 
+#include "sheets/builtin_formats.h"
+#include "sheets/date_system.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace brisquel::sheets {
 
-// Where a workbook counts its dates from: serial 1 is 1900-01-01 (with the leap day
-// 1900-02-29 that never was), or serial 0 is 1904-01-01.
-enum class DateSystem { From1900, From1904 };
-
-// The code of built-in number format `id` as a Chinese Excel shows it (14 is "yyyy/m/d"),
-// or "" when `id` is no built-in format.
-std::string_view builtinFormatCode(int id);
+// One section of a code as read, in format_code.h.
+struct FormatSection;
 
 // One number format code, read once and used for many cells. A code that cannot be read
 // shows its cells as General does.
@@ -37,16 +35,13 @@ public:
     // True when formatText gives every text as it stands.
     bool showsTextAsIs() const { return m_textSection.empty(); }
 
-    // One section of the code as read; named here for the helpers that read and show it.
-    struct Section;
-
 private:
-    const Section* sectionFor(double value) const;
+    const FormatSection* sectionFor(double value) const;
 
     // The sections numbers are shown through, in the code's order (at most three).
-    std::vector<Section> m_numberSections;
+    std::vector<FormatSection> m_numberSections;
     // The section text is shown through, if the code has one.
-    std::vector<Section> m_textSection;
+    std::vector<FormatSection> m_textSection;
     // A code that is General alone takes the short way for every cell.
     bool m_plainGeneral = true;
 };

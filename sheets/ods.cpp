@@ -5,10 +5,11 @@
 
 #include "sheets/ods_scanner.h"
 #include "sheets/sheet_writer.h"
+#include "sheets/visible_sheets.h"
 #include "sheets/xml.h"
+#include "sheets/zip.h"
 
 #include <algorithm>
-#include <optional>
 #include <set>
 #include <vector>
 
@@ -23,9 +24,6 @@ constexpr std::string_view contentPart = "content.xml";
 // far, which for a report is its header.
 constexpr std::size_t lookaheadRows = 1024;
 constexpr std::size_t lookaheadBytes = std::size_t{1} << 20;
-
-// A content.xml larger than this inflates on a thread of its own while it is scanned.
-constexpr std::uint64_t prefetchedSize = std::uint64_t{1} << 22;
 
 // A count attribute such as number-rows-repeated: 1 when absent, at most `limit`.
 std::int64_t countOf(const XmlScanner& xml, std::string_view name, std::string_view text,
@@ -272,21 +270,16 @@ private:
 class Content {
 public:
     Content(const ZipArchive& archive, const ZipEntry& entry)
-        : m_xml([this] { return nextPiece(); }, entry.name) {
-        if (entry.size > prefetchedSize)
-            m_prefetcher.emplace(archive, entry);
-        else
-            m_reader.emplace(archive, entry);
-    }
+        : m_source(archive, entry), m_xml([this] { return m_source.next(); }, entry.name) {}
     Content(const Content&) = delete;
     Content& operator=(const Content&) = delete;
 
     XmlScanner& xml() { return m_xml; }
     // The bytes of the part inflated so far.
-    std::uint64_t inflated() const { return m_inflated; }
+    std::uint64_t inflated() const { return m_source.handedOut(); }
 
     // Moves past the start tag of the next table; false when no table is left.
-    bool nextTable(bool& visible) {
+    bool nextTable(Visibility& visibility) {
         for (auto event = m_xml.next(); event != XmlScanner::Event::Done; event = m_xml.next()) {
             if (event == XmlScanner::Event::End && m_xml.name() == "style")
                 m_style.clear();
@@ -299,7 +292,8 @@ public:
                        m_xml.attribute("display") == "false") {
                 m_hidden.insert(m_style);
             } else if (name == "table") {
-                visible = !m_hidden.contains(std::string(m_xml.attribute("style-name")));
+                visibility = m_hidden.contains(m_xml.attribute("style-name")) ? Visibility::Hidden
+                                                                              : Visibility::Visible;
                 return true;
             }
         }
@@ -320,15 +314,7 @@ public:
     }
 
 private:
-    std::string_view nextPiece() {
-        const std::string_view piece = m_prefetcher ? m_prefetcher->next() : m_reader->next();
-        m_inflated += piece.size();
-        return piece;
-    }
-
-    std::uint64_t m_inflated = 0;
-    std::optional<ZipEntryReader> m_reader;
-    std::optional<ZipEntryPrefetcher> m_prefetcher;
+    ZipEntrySource m_source;
     XmlScanner m_xml;
     std::string m_style; // the table style being read
     std::set<std::string, std::less<>> m_hidden;
@@ -346,13 +332,14 @@ public:
         : m_archive(archive), m_entry(entry), m_sink(sink), m_content(archive, entry) {}
 
     void read() {
-        bool visible = true;
-        for (int table = 0; m_content.nextTable(visible); ++table) {
-            if (visible)
+        Visibility visibility = Visibility::Visible;
+        for (int table = 0; m_content.nextTable(visibility); ++table) {
+            if (VisibleSheets::reads(visibility))
                 readTable(table);
             else
                 m_content.skipTable();
         }
+        m_sink.finish();
     }
 
 private:
@@ -387,8 +374,8 @@ private:
                 // The width is right this time: the writer never measures.
                 m_readWhole = true;
                 Content again(m_archive, m_entry);
-                bool visible = true;
-                for (int skipped = 0; again.nextTable(visible) && skipped < table; ++skipped)
+                Visibility visibility = Visibility::Visible;
+                for (int skipped = 0; again.nextTable(visibility) && skipped < table; ++skipped)
                     again.skipTable();
                 TableReader rereader(again.xml());
                 while (writeRow(rereader, writer, maxColumns)) {
@@ -406,7 +393,7 @@ private:
 
     const ZipArchive& m_archive;
     const ZipEntry& m_entry;
-    SheetSink& m_sink;
+    VisibleSheets m_sink;
     Content m_content;
     RowRuns m_ahead; // a table's first rows
     RowRuns m_row;   // the row being written
@@ -417,11 +404,16 @@ private:
 
 } // namespace
 
-void readOdsWorkbook(const ZipArchive& archive, SheetSink& sink) {
+void readOds(const ZipArchive& archive, SheetSink& sink) {
     const ZipEntry* content = archive.find(contentPart);
     if (!content)
-        throw ReadError(Problem::Damaged, std::string(contentPart) + "：缺少这一部分");
-    OdsReader(archive, *content, sink).read();
+        damaged("缺少这一部分", {std::string(contentPart)});
+    try {
+        OdsReader(archive, *content, sink).read();
+    } catch (ReadError& error) {
+        error.locate({std::string(contentPart)});
+        throw;
+    }
 }
 
 } // namespace brisquel::sheets

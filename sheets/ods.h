@@ -8,6 +8,6 @@ namespace brisquel::sheets {
 
 // Hands every visible table of the OpenDocument spreadsheet in `archive` to `sink`, in the
 // document's order, each cell showing the text its paragraphs hold.
-void readOdsWorkbook(const ZipArchive& archive, SheetSink& sink);
+void readOds(const ZipArchive& archive, SheetSink& sink);
 
 } // namespace brisquel::sheets

@@ -2,9 +2,10 @@
 // copy of it reaches the clipboard, and the one way a reader says a file cannot be read.
 #pragma once
 
+#include "sheets/read_error.h"
+
 #include <cstddef>
 #include <cstdint>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -28,34 +29,18 @@ public:
     // The next piece of the sheet's text. Pieces may cut a row, a CR LF or a character
     // anywhere.
     virtual void append(std::string_view text) = 0;
+    // The next piece, as append takes it, from a buffer the sink may take whole: `text` is
+    // left empty, perhaps with the room of a buffer the sink is done with, for the next piece.
+    virtual void give(std::string& text) {
+        append(text);
+        text.clear();
+    }
+    // Called now and then while a reader works on without handing anything on (measuring a
+    // sheet, say), so that a sink may end the read by throwing.
+    virtual void poll() {}
     // Everything appended since beginSheet is void: the sheet's text begins again.
     virtual void restartSheet() = 0;
     virtual void endSheet() = 0;
-};
-
-// Why a file cannot be read.
-enum class Problem {
-    NotASpreadsheet,  // no kind of report file: `detail` names what it is, when known
-    OtherSpreadsheet, // a spreadsheet kind the tool does not read: `detail` names it
-    Damaged,          // `detail` says where
-    Encrypted,        // protected by a password
-    Empty,            // no sheet in it holds a value
-};
-
-// Thrown by a reader for a file it cannot read. What the reader handed to the sink before is
-// void. Running out of memory is std::bad_alloc, as everywhere else.
-class ReadError : public std::runtime_error {
-public:
-    // `detail` is UTF-8 and, like every text the user sees, Chinese.
-    ReadError(Problem problem, std::string detail)
-        : std::runtime_error(detail), m_problem(problem), m_detail(std::move(detail)) {}
-
-    Problem problem() const { return m_problem; }
-    const std::string& detail() const { return m_detail; }
-
-private:
-    Problem m_problem;
-    std::string m_detail;
 };
 
 } // namespace brisquel::sheets

@@ -8,6 +8,9 @@ namespace {
 
 // Text is handed on in pieces of about this size.
 constexpr std::size_t pieceSize = std::size_t{1} << 20;
+// While a sheet is only measured nothing reaches the sink for the whole sheet, which may take
+// seconds: the sink is polled every this many cells, so that a stop is not kept waiting.
+constexpr std::uint32_t pollInterval = 1u << 14;
 
 } // namespace
 
@@ -18,10 +21,14 @@ SheetWriter::SheetWriter(SheetSink& sink, std::int32_t columns)
 }
 
 void SheetWriter::cell(std::int64_t row, std::int32_t column, std::string_view text) {
+    if (!m_writing && ++m_unpolled == pollInterval) {
+        m_unpolled = 0;
+        m_sink.poll();
+    }
     if (row < 1 || row > maxRows || column < 1 || column > maxColumns)
-        throw ReadError(Problem::Damaged, "单元格位置超出工作表范围");
+        damaged("单元格位置超出工作表范围", {"", row, column});
     if (row < m_row || (row == m_row && column <= m_column))
-        throw ReadError(Problem::Damaged, "单元格顺序错乱");
+        damaged("单元格顺序错乱", {"", row, column});
     if (row != m_row) {
         endRow();
         m_row = row;
@@ -61,16 +68,18 @@ void SheetWriter::endRow() {
         flush();
 }
 
+// The buffer goes to the sink whole, which leaves it empty, with room to fill again or none.
 void SheetWriter::flush() {
-    m_sink.append(m_out);
-    m_out.clear();
+    m_sink.give(m_out);
+    if (m_out.capacity() < pieceSize)
+        m_out.reserve(pieceSize + pieceSize / 4);
 }
 
 void SheetWriter::finish() {
     endRow();
     m_rowColumn = 0;
     if (m_writing && !m_out.empty())
-        flush();
+        m_sink.give(m_out);
 }
 
 void writeSheet(SheetSink& sink, SheetSize expected, std::int32_t columns,

@@ -47,6 +47,7 @@ private:
     std::int32_t m_column = 0;      // the column of the last cell given in m_row
     std::int32_t m_rowColumn = 0;   // the last column holding a value in m_row, 0 if none
     std::int64_t m_rowsWritten = 0; // the rows handed on so far, 1 to m_rowsWritten
+    std::uint32_t m_unpolled = 0;   // cells measured since the sink was last polled
     std::string m_out;              // text not yet handed on
 };
 
@@ -60,6 +61,11 @@ public:
         m_hadText = m_hadText || !text.empty();
         m_sink.append(text);
     }
+    void give(std::string& text) override {
+        m_hadText = m_hadText || !text.empty();
+        m_sink.give(text);
+    }
+    void poll() override { m_sink.poll(); }
     void restartSheet() override { m_sink.restartSheet(); }
     void endSheet() override { m_sink.endSheet(); }
     bool hadText() const { return m_hadText; }

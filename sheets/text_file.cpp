@@ -4,7 +4,7 @@
 
 #include "sheets/gb18030.h"
 #include "sheets/sheet_writer.h"
-#include "sheets/utf8.h"
+#include "unicode/unicode.h"
 
 #include <algorithm>
 #include <array>
@@ -53,17 +53,7 @@ char* decode(Encoding encoding, std::string_view bytes, char* out) {
     case Encoding::RepairedUtf8:
         break;
     }
-    for (std::size_t i = 0; i < bytes.size();) {
-        const std::size_t length = utf8SequenceLength(bytes.substr(i));
-        if (length == 0) {
-            out = std::copy_n("\xEF\xBF\xBD", 3, out); // U+FFFD
-            ++i;
-        } else {
-            out = std::copy_n(bytes.data() + i, length, out);
-            i += length;
-        }
-    }
-    return out;
+    return repairUtf8(bytes, out);
 }
 
 // The sheet's text, gathered and handed on in pieces of about pieceSize.
@@ -232,25 +222,16 @@ void refuseMarkup(std::string_view text) {
         throw ReadError(Problem::OtherSpreadsheet, "XML 格式的表格");
 }
 
-// UTF-16 as UTF-8; a unit of a surrogate pair without its other half becomes U+FFFD, as does
-// an odd last byte.
-std::string utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+// UTF-16 bytes as UTF-8; an odd last byte becomes U+FFFD, as half a surrogate pair does.
+std::string utf16FileText(std::string_view bytes, bool bigEndian) {
     std::u16string units(bytes.size() / 2 + bytes.size() % 2, u'\uFFFD');
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
         const auto first = static_cast<unsigned char>(bytes[i]);
         const auto second = static_cast<unsigned char>(bytes[i + 1]);
         units[i / 2] = static_cast<char16_t>(bigEndian ? first << 8 | second : second << 8 | first);
     }
-    const auto isLow = [](char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; };
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        const bool high = units[i] >= 0xD800 && units[i] < 0xDC00;
-        if (high && i + 1 < units.size() && isLow(units[i + 1]))
-            ++i;
-        else if (high || isLow(units[i]))
-            units[i] = u'\uFFFD';
-    }
-    std::string text(units.size() * 3 + utf16EncodeSlack, '\0');
-    text.resize(static_cast<std::size_t>(encodeUtf16(units, false, text.data()) - text.data()));
+    std::string text(units.size() * 3 + utf16ToUtf8Slack, '\0');
+    text.resize(static_cast<std::size_t>(utf16ToUtf8(units, false, text.data()) - text.data()));
     return text;
 }
 
@@ -275,7 +256,7 @@ bool validUtf8(std::string_view bytes) {
 Source sourceOf(std::string_view bytes, std::string& converted) {
     Source source;
     if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
-        converted = utf16ToUtf8(bytes.substr(2), bytes[0] == '\xFE');
+        converted = utf16FileText(bytes.substr(2), bytes[0] == '\xFE');
         source.bytes = converted;
         return source;
     }

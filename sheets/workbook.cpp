@@ -1,11 +1,113 @@
-// The kinds of report file, told apart by their first bytes.
+// The kinds of report file: the container is told by the file's first bytes, the kind inside
+// it by the parts or streams it holds, each kind a row of one table. Adding a kind is adding
+// its row and its reader.
 #include "sheets/workbook.h"
 
+#include "sheets/compound.h"
+#include "sheets/ods.h"
 #include "sheets/text_file.h"
 #include "sheets/xls.h"
 #include "sheets/xlsx.h"
+#include "sheets/zip.h"
+
+#include <optional>
+#include <string>
 
 namespace brisquel::sheets {
+
+namespace {
+
+// A ZIP archive as the kinds inside one are told: by the main part its package relationships
+// name, by the parts it holds, by its mimetype.
+struct Package {
+    const ZipArchive& archive;
+    std::string main;     // the officeDocument relationship's target, "" when none
+    std::string mimetype; // the OpenDocument media type, "" when none
+
+    bool holds(std::string_view part) const { return archive.find(part) != nullptr; }
+};
+
+struct ZipKind {
+    // The part the kind's reader starts from, or nothing when the archive is not of the kind.
+    std::optional<std::string> (*tell)(const Package& package);
+    // Reads it; null for a kind that is only named.
+    void (*read)(const ZipArchive& archive, const std::string& part, SheetSink& sink);
+    Problem problem = Problem::NotASpreadsheet; // for a kind that is only named, what it is
+    const char* name = "";
+};
+
+std::optional<std::string> when(bool holds, std::string part = {}) {
+    return holds ? std::optional(std::move(part)) : std::nullopt;
+}
+
+constexpr ZipKind zipKinds[] = {
+    {[](const Package& p) { return when(p.main.ends_with("workbook.bin") || p.holds("xl/workbook.bin")); },
+     nullptr, Problem::OtherSpreadsheet, "Excel 二进制工作簿（.xlsb）"},
+    {[](const Package& p) { return when(p.main.ends_with("workbook.xml") && p.holds(p.main), p.main); },
+     readXlsx},
+    {[](const Package& p) { return when(p.holds("xl/workbook.xml"), "xl/workbook.xml"); }, readXlsx},
+    {[](const Package& p) {
+         return when(p.mimetype.starts_with("application/vnd.oasis.opendocument.spreadsheet"));
+     },
+     [](const ZipArchive& archive, const std::string&, SheetSink& sink) { readOds(archive, sink); }},
+    {[](const Package& p) { return when(p.mimetype.starts_with("application/vnd.oasis.opendocument.text")); },
+     nullptr, Problem::NotASpreadsheet, "OpenDocument 文本文档"},
+    {[](const Package& p) { return when(!p.mimetype.empty()); }, nullptr, Problem::NotASpreadsheet,
+     "OpenDocument 文档"},
+    {[](const Package& p) { return when(p.holds("word/document.xml") || p.main.starts_with("word/")); },
+     nullptr, Problem::NotASpreadsheet, "Word 文档"},
+    {[](const Package& p) { return when(p.holds("ppt/presentation.xml") || p.main.starts_with("ppt/")); },
+     nullptr, Problem::NotASpreadsheet, "PowerPoint 演示文稿"},
+};
+
+// The streams of a compound file that tell its kind, in the order they are looked for.
+struct CompoundKind {
+    const char* stream; // the stream or storage of the root, or the start of its name
+    bool prefix;
+    void (*read)(const CompoundFile& file, std::string_view stream, SheetSink& sink); // null: named only
+    Problem problem = Problem::NotASpreadsheet;
+    const char* name = "";
+};
+
+constexpr CompoundKind compoundKinds[] = {
+    {"Workbook", false, readXls},
+    {"Book", false, readXls}, // Excel 5.0/95, told apart by its first record
+    {"EncryptedPackage", false, nullptr, Problem::Encrypted, "受密码保护的 Excel 工作簿（.xlsx）"},
+    {"WordDocument", false, nullptr, Problem::NotASpreadsheet, "Word 文档"},
+    {"PowerPoint Document", false, nullptr, Problem::NotASpreadsheet, "PowerPoint 演示文稿"},
+    {"ET", true, nullptr, Problem::OtherSpreadsheet, "WPS 表格文件（.et）"},
+    {"WPS", true, nullptr, Problem::OtherSpreadsheet, "WPS 表格文件（.et）"},
+    {"KSO", true, nullptr, Problem::OtherSpreadsheet, "WPS 表格文件（.et）"},
+};
+
+} // namespace
+
+void readZipWorkbook(std::string_view bytes, SheetSink& sink) {
+    const ZipArchive archive(bytes);
+    Package package{archive, officeDocumentPart(archive), {}};
+    if (const ZipEntry* mimetype = archive.find("mimetype"); mimetype && mimetype->size <= 256)
+        package.mimetype = readZipEntry(archive, *mimetype, 256);
+    for (const ZipKind& kind : zipKinds) {
+        if (const std::optional<std::string> part = kind.tell(package)) {
+            if (!kind.read)
+                throw ReadError(kind.problem, kind.name);
+            return kind.read(archive, *part, sink);
+        }
+    }
+    throw ReadError(Problem::NotASpreadsheet, "ZIP 压缩包");
+}
+
+void readCompoundWorkbook(std::string_view bytes, SheetSink& sink) {
+    const CompoundFile file(bytes);
+    for (const CompoundKind& kind : compoundKinds) {
+        if (kind.prefix ? file.containsPrefix(kind.stream) : file.contains(kind.stream)) {
+            if (!kind.read)
+                throw ReadError(kind.problem, kind.name);
+            return kind.read(file, kind.stream, sink);
+        }
+    }
+    throw ReadError(Problem::NotASpreadsheet, "复合文档");
+}
 
 void readWorkbook(std::string_view bytes, SheetSink& sink) {
     if (bytes.starts_with("PK\x03\x04") || bytes.starts_with(std::string_view("PK\x05\x06", 4)))

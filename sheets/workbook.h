@@ -11,4 +11,9 @@ namespace brisquel::sheets {
 // throws ReadError. The kind is told by the content, never by the file's name.
 void readWorkbook(std::string_view bytes, SheetSink& sink);
 
+// readWorkbook's branches for a ZIP archive and for a compound file, each telling the kind
+// inside its container.
+void readZipWorkbook(std::string_view bytes, SheetSink& sink);
+void readCompoundWorkbook(std::string_view bytes, SheetSink& sink);
+
 } // namespace brisquel::sheets

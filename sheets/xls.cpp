@@ -2,15 +2,16 @@
 // each visible worksheet's cells, formatted as the cell shows them.
 #include "sheets/xls.h"
 
+#include "sheets/cell_formats.h"
 #include "sheets/compound.h"
 #include "sheets/little_endian.h"
 #include "sheets/number_format.h"
 #include "sheets/sheet_writer.h"
+#include "sheets/visible_sheets.h"
 
 #include <algorithm>
 #include <bit>
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -40,8 +41,11 @@ enum Record : std::uint16_t {
     Bof = 0x0809,
 };
 
-[[noreturn]] void damaged(const char* where) {
-    throw ReadError(Problem::Damaged, std::string("工作簿记录已损坏：") + where);
+// Where the records are, for the message when they are damaged.
+constexpr std::string_view streamPart = "Workbook 数据流";
+
+[[noreturn]] void damaged(const char* what) {
+    sheets::damaged(what, {std::string(streamPart)});
 }
 
 double doubleAt(std::string_view bytes, std::size_t at) {
@@ -240,7 +244,8 @@ const char* errorText(std::uint32_t code) {
 struct Sheet {
     std::size_t offset;
     std::size_t end;
-    bool shown; // a visible worksheet
+    Visibility visibility;
+    bool worksheet; // not a chart or a macro sheet
 };
 
 // What the workbook's globals tell: the sheets, the shared strings and the cells' formats.
@@ -253,23 +258,17 @@ public:
 private:
     void readGlobal(std::uint16_t type, std::string_view data, Records& records);
     void readSharedStrings(std::string_view data, Records& records);
-    void resolveFormats();
     void placeSheets();
     void readSheet(const Sheet& sheet, SheetSink& sink) const;
     void readCells(const Sheet& sheet, SheetWriter& writer) const;
-    const NumberFormat& formatOf(std::uint32_t xf) const;
+    const NumberFormat& formatOf(std::uint32_t xf) const { return m_formats.ofStyle(xf); }
     std::string_view sharedString(std::uint32_t index) const;
 
     std::string_view m_stream;
     DateSystem m_dates = DateSystem::From1900;
     std::vector<Sheet> m_sheets;
-    std::string m_strings;                   // the shared strings one after another
-    std::vector<std::uint32_t> m_stringEnds; // four bytes each: their count may be millions
-    std::vector<NumberFormat> m_formats;     // General first, then each code the XFs use
-    std::vector<std::uint32_t> m_xfFormat;   // per XF, its entry in m_formats
-    // Collected while the globals are read.
-    std::vector<std::uint16_t> m_xfFormats;
-    std::map<std::uint32_t, std::string> m_codes;
+    StringTable m_strings;
+    FormatTable m_formats; // the XF records are the cell styles
 };
 
 void checkBof(std::string_view data) {
@@ -294,7 +293,7 @@ Workbook::Workbook(std::string_view stream) : m_stream(stream) {
             damaged("CONTINUE 记录前没有记录");
         readGlobal(type, data, records);
     }
-    resolveFormats();
+    m_formats.settle();
     placeSheets();
 }
 
@@ -326,15 +325,19 @@ void Workbook::readGlobal(std::uint16_t type, std::string_view data, Records& re
             damaged("BOUNDSHEET 记录太短");
         if (u32At(data, 0) >= m_stream.size())
             damaged("工作表位置超出数据流");
-        m_sheets.push_back({u32At(data, 0), m_stream.size(), (data[4] & 3) == 0 && data[5] == 0});
+        m_sheets.push_back({u32At(data, 0), m_stream.size(),
+                            (data[4] & 3) == 0   ? Visibility::Visible
+                            : (data[4] & 3) == 1 ? Visibility::Hidden
+                                                 : Visibility::VeryHidden,
+                            data[5] == 0});
         break;
     case Format:
         if (data.size() >= 2)
-            m_codes[u16At(data, 0)] = stringIn(data, 2);
+            m_formats.define(u16At(data, 0), stringIn(data, 2));
         break;
     case Xf:
         if (data.size() >= 4)
-            m_xfFormats.push_back(static_cast<std::uint16_t>(u16At(data, 2)));
+            m_formats.addStyle(u16At(data, 2));
         break;
     case Sst:
         readSharedStrings(data, records);
@@ -349,48 +352,33 @@ void Workbook::readSharedStrings(std::string_view data, Records& records) {
         damaged("SST 记录太短");
     const std::uint32_t count = u32At(data, 4);
     // Every string takes at least three bytes of the stream.
-    m_stringEnds.reserve(std::min<std::size_t>(count, m_stream.size() / 3));
+    m_strings.reserve(std::min<std::size_t>(count, m_stream.size() / 3));
     Pieces in(data.substr(8), records);
     for (std::uint32_t i = 0; i < count && !in.atEnd(); ++i) {
-        readString(in, m_strings);
-        if (m_strings.size() > 0xFFFFFFFF)
-            damaged("共享字符串超过 4 GB");
-        m_stringEnds.push_back(static_cast<std::uint32_t>(m_strings.size()));
+        readString(in, m_strings.text());
+        m_strings.endString();
     }
-}
-
-void Workbook::resolveFormats() {
-    m_formats.emplace_back("General");
-    std::map<std::uint32_t, std::uint32_t> entries;
-    for (std::uint16_t id : m_xfFormats) {
-        auto [entry, added] = entries.try_emplace(id, static_cast<std::uint32_t>(m_formats.size()));
-        if (added) {
-            const auto custom = m_codes.find(id);
-            const std::string_view code = custom != m_codes.end() ? custom->second : builtinFormatCode(id);
-            m_formats.emplace_back(code.empty() ? std::string_view("General") : code);
-        }
-        m_xfFormat.push_back(entry->second);
-    }
-}
-
-const NumberFormat& Workbook::formatOf(std::uint32_t xf) const {
-    return xf < m_xfFormat.size() ? m_formats[m_xfFormat[xf]] : m_formats[0];
+    m_strings.shrink();
 }
 
 std::string_view Workbook::sharedString(std::uint32_t index) const {
-    if (index >= m_stringEnds.size())
+    const auto text = m_strings.at(index);
+    if (!text)
         damaged("共享字符串序号超出范围");
-    const std::size_t begin = index == 0 ? 0 : m_stringEnds[index - 1];
-    return std::string_view(m_strings).substr(begin, m_stringEnds[index] - begin);
+    return *text;
 }
 
 void Workbook::readSheets(SheetSink& sink) const {
-    NotingSink noting(sink);
-    for (const Sheet& sheet : m_sheets)
-        if (sheet.shown)
-            readSheet(sheet, noting);
-    if (!noting.hadText())
-        throw ReadError(Problem::Empty, "工作簿中没有数据");
+    VisibleSheets visible(sink);
+    try {
+        for (const Sheet& sheet : m_sheets)
+            if (sheet.worksheet && VisibleSheets::reads(sheet.visibility))
+                readSheet(sheet, visible);
+    } catch (ReadError& error) {
+        error.locate({std::string(streamPart)});
+        throw;
+    }
+    visible.finish();
 }
 
 void Workbook::readSheet(const Sheet& sheet, SheetSink& sink) const {
@@ -524,22 +512,9 @@ void readBiffWorkbook(std::string_view stream, SheetSink& sink) {
     Workbook(stream).readSheets(sink);
 }
 
-void readCompoundWorkbook(std::string_view bytes, SheetSink& sink) {
-    const CompoundFile file(bytes);
+void readXls(const CompoundFile& file, std::string_view stream, SheetSink& sink) {
     std::string storage;
-    // Excel 5.0/95 names its stream Book; its first record tells it apart.
-    for (std::string_view name : {"Workbook", "Book"})
-        if (file.contains(name))
-            return readBiffWorkbook(file.stream(name, storage), sink);
-    if (file.contains("EncryptionInfo") && file.contains("EncryptedPackage"))
-        throw ReadError(Problem::Encrypted, "受密码保护的 Excel 工作簿（.xlsx）");
-    if (file.contains("WordDocument"))
-        throw ReadError(Problem::NotASpreadsheet, "Word 文档");
-    if (file.contains("PowerPoint Document"))
-        throw ReadError(Problem::NotASpreadsheet, "PowerPoint 演示文稿");
-    if (file.containsPrefix("ET") || file.containsPrefix("WPS") || file.containsPrefix("KSO"))
-        throw ReadError(Problem::OtherSpreadsheet, "WPS 表格文件（.et）");
-    throw ReadError(Problem::NotASpreadsheet, "复合文档");
+    readBiffWorkbook(file.stream(stream, storage), sink);
 }
 
 } // namespace brisquel::sheets

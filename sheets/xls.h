@@ -2,15 +2,16 @@
 // records in the `Workbook` stream of a compound file.
 #pragma once
 
+#include "sheets/compound.h"
 #include "sheets/sheet_sink.h"
 
 #include <string_view>
 
 namespace brisquel::sheets {
 
-// Hands every visible worksheet of the workbook in the compound file `bytes` to `sink`, in
-// the workbook's order, or names what the file is when it holds no workbook the tool reads.
-void readCompoundWorkbook(std::string_view bytes, SheetSink& sink);
+// Hands every visible worksheet of the workbook in the stream `stream` of `file` to `sink`,
+// in the workbook's order, or names the kind when it is an Excel the tool does not read.
+void readXls(const CompoundFile& file, std::string_view stream, SheetSink& sink);
 
 // The same for the records of a `Workbook` stream alone.
 void readBiffWorkbook(std::string_view stream, SheetSink& sink);

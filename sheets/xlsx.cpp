@@ -1,20 +1,19 @@
-// The ZIP branch of the dispatch and the Office Open XML workbook reader: the package's
-// relationships lead to the workbook, its styles, shared strings and visible worksheets,
-// and each worksheet is scanned as it inflates, once to write it and once more when its
-// stated width was wrong.
+// The Office Open XML workbook reader: the package's relationships lead to the workbook, its
+// styles, shared strings and visible worksheets, and each worksheet is scanned as it
+// inflates, once to write it and once more when its stated width was wrong.
 #include "sheets/xlsx.h"
 
+#include "sheets/cell_formats.h"
 #include "sheets/cell_scanner.h"
+#include "sheets/date_serial.h"
 #include "sheets/number_format.h"
-#include "sheets/ods.h"
 #include "sheets/sheet_writer.h"
+#include "sheets/visible_sheets.h"
 #include "sheets/xml.h"
-#include "sheets/zip.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <map>
 #include <optional>
 #include <unordered_map>
 #include <vector>
@@ -23,41 +22,25 @@ namespace brisquel::sheets {
 
 namespace {
 
-[[noreturn]] void damaged(std::string_view part, std::string_view what) {
-    std::string detail(part);
-    detail += "：";
-    detail += what;
-    throw ReadError(Problem::Damaged, std::move(detail));
-}
-
-// Parts larger than this inflate on a thread of their own while they are scanned.
-constexpr std::uint64_t prefetchedSize = std::uint64_t{1} << 22;
-
 // One XML part of the archive, scanned as it inflates.
 class Part {
 public:
     Part(const ZipArchive& archive, const ZipEntry& entry)
-        : m_xml([this] { return m_prefetcher ? m_prefetcher->next() : m_reader->next(); }, entry.name) {
-        if (entry.size > prefetchedSize)
-            m_prefetcher.emplace(archive, entry);
-        else
-            m_reader.emplace(archive, entry);
-    }
+        : m_source(archive, entry), m_xml([this] { return m_source.next(); }, entry.name) {}
     Part(const Part&) = delete;
     Part& operator=(const Part&) = delete;
 
     XmlScanner& xml() { return m_xml; }
 
 private:
-    std::optional<ZipEntryReader> m_reader;
-    std::optional<ZipEntryPrefetcher> m_prefetcher;
+    ZipEntrySource m_source;
     XmlScanner m_xml;
 };
 
 const ZipEntry& requiredEntry(const ZipArchive& archive, const std::string& name) {
     const ZipEntry* entry = archive.find(name);
     if (!entry)
-        damaged(name, "缺少这一部分");
+        damaged("缺少这一部分", {name});
     return *entry;
 }
 
@@ -190,53 +173,10 @@ void appendUnescaped(std::string_view text, std::string& out) {
     out.append(text, from);
 }
 
-// The serial number of an ISO 8601 date and time ("2023-05-01", "2023-05-01T08:30:00"),
-// or nothing when the text is not one.
-std::optional<double> isoDateSerial(std::string_view text, DateSystem dates) {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
-    double second = 0;
-    auto number = [&](std::size_t at, std::size_t length, int& value) {
-        if (at + length > text.size())
-            return false;
-        const auto [end, error] = std::from_chars(text.data() + at, text.data() + at + length, value);
-        return error == std::errc() && end == text.data() + at + length;
-    };
-    if (!number(0, 4, year) || text.size() < 10 || text[4] != '-' || !number(5, 2, month) || text[7] != '-' ||
-        !number(8, 2, day) || month < 1 || month > 12 || day < 1 || day > 31)
-        return std::nullopt;
-    if (text.size() > 10) {
-        if (text[10] != 'T' || !number(11, 2, hour) || text.size() < 16 || text[13] != ':' ||
-            !number(14, 2, minute))
-            return std::nullopt;
-        std::string_view rest = text.substr(16);
-        if (rest.ends_with('Z'))
-            rest.remove_suffix(1);
-        if (rest.starts_with(':')) {
-            const auto [end, error] = std::from_chars(rest.data() + 1, rest.data() + rest.size(), second);
-            if (error != std::errc() || end != rest.data() + rest.size())
-                return std::nullopt;
-        } else if (!rest.empty()) {
-            return std::nullopt;
-        }
-    }
-    // Days since 1970-01-01 of the civil date (Howard Hinnant's algorithm).
-    const int y = year - (month <= 2);
-    const int era = (y >= 0 ? y : y - 399) / 400;
-    const int yearOfEra = y - era * 400;
-    const int dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const int dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    const double days = era * 146097.0 + dayOfEra - 719468.0;
-    double serial = dates == DateSystem::From1904 ? days - (-24107.0) : days - (-25569.0);
-    // The 1900 system counts a 1900-02-29 that never was: its days before March are one less.
-    if (dates == DateSystem::From1900 && serial < 61)
-        serial -= 1;
-    return serial + (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
-}
-
 struct SheetInfo {
     std::string name;
     std::string relationship;
-    bool visible = true;
+    Visibility visibility = Visibility::Visible;
 };
 
 struct WorkbookInfo {
@@ -258,65 +198,40 @@ WorkbookInfo readWorkbookPart(const ZipArchive& archive, const ZipEntry& entry) 
         } else if (xml.name() == "sheet") {
             const std::string_view state = xml.attribute("state");
             workbook.sheets.push_back({std::string(xml.attribute("name")), std::string(xml.attribute("id")),
-                                       state != "hidden" && state != "veryHidden"});
+                                       state == "veryHidden" ? Visibility::VeryHidden
+                                       : state == "hidden"   ? Visibility::Hidden
+                                                             : Visibility::Visible});
         }
     }
     return workbook;
 }
 
-// The number formats of the workbook's cell styles. A cell whose style index is past the
-// styles the workbook has shows as style 0 does (General when there is none): its value is
-// still known, only its look is not.
-class Styles {
-public:
-    Styles() : m_formats(1) {}
-
-    void read(const ZipArchive& archive, const ZipEntry& entry) {
-        std::map<std::uint64_t, std::string> codes;
-        std::map<std::uint64_t, std::uint32_t> formatOfId;
-        Part part(archive, entry);
-        XmlScanner& xml = part.xml();
-        bool inCellStyles = false;
-        for (auto event = xml.next(); event != XmlScanner::Event::Done; event = xml.next()) {
-            if (event == XmlScanner::Event::End && xml.name() == "cellXfs")
-                inCellStyles = false;
-            if (event != XmlScanner::Event::Start)
-                continue;
-            if (xml.name() == "numFmt") {
-                if (const auto id = parseUnsigned(xml.attribute("numFmtId")))
-                    codes[*id] = xml.attribute("formatCode");
-            } else if (xml.name() == "cellXfs") {
-                inCellStyles = true;
-            } else if (xml.name() == "xf" && inCellStyles) {
-                const std::uint64_t id = parseUnsigned(xml.attribute("numFmtId")).value_or(0);
-                auto [found, added] =
-                    formatOfId.try_emplace(id, static_cast<std::uint32_t>(m_formats.size()));
-                if (added) {
-                    const auto custom = codes.find(id);
-                    const std::string_view builtin = id < 1000 ? builtinFormatCode(static_cast<int>(id)) : "";
-                    m_formats.emplace_back(custom != codes.end() ? std::string_view(custom->second)
-                                           : builtin.empty()     ? std::string_view("General")
-                                                                 : builtin);
-                }
-                m_formatOfStyle.push_back(found->second);
-            }
+// The number formats of the workbook's cell styles, from its styles part.
+void readStyles(const ZipArchive& archive, const ZipEntry& entry, FormatTable& formats) {
+    Part part(archive, entry);
+    XmlScanner& xml = part.xml();
+    bool inCellStyles = false;
+    for (auto event = xml.next(); event != XmlScanner::Event::Done; event = xml.next()) {
+        if (event == XmlScanner::Event::End && xml.name() == "cellXfs")
+            inCellStyles = false;
+        if (event != XmlScanner::Event::Start)
+            continue;
+        if (xml.name() == "numFmt") {
+            if (const auto id = parseUnsigned(xml.attribute("numFmtId")))
+                formats.define(*id, std::string(xml.attribute("formatCode")));
+        } else if (xml.name() == "cellXfs") {
+            inCellStyles = true;
+        } else if (xml.name() == "xf" && inCellStyles) {
+            formats.addStyle(parseUnsigned(xml.attribute("numFmtId")).value_or(0));
         }
     }
+}
 
-    const NumberFormat& format(std::uint64_t style) const {
-        if (style < m_formatOfStyle.size())
-            return m_formats[m_formatOfStyle[style]];
-        return m_formats[m_formatOfStyle.empty() ? 0 : m_formatOfStyle[0]];
-    }
-
-private:
-    std::vector<NumberFormat> m_formats; // General first
-    std::vector<std::uint32_t> m_formatOfStyle;
-};
-
-// The shared string table, held for the whole read in one buffer.
+// The shared strings of the workbook, from its shared strings part.
 class SharedStrings {
 public:
+    explicit SharedStrings(StringTable& strings) : m_strings(strings) {}
+
     void read(const ZipArchive& archive, const ZipEntry& entry) {
         Part part(archive, entry);
         XmlScanner& xml = part.xml();
@@ -340,8 +255,8 @@ public:
                 break;
             case XmlScanner::Event::End:
                 if (name == "si" && inItem) {
-                    appendUnescaped(item, m_text);
-                    m_ends.push_back(m_text.size());
+                    appendUnescaped(item, m_strings.text());
+                    m_strings.endString();
                     inItem = false;
                 } else if (name == "rPh") {
                     --phonetic;
@@ -357,30 +272,21 @@ public:
                 break;
             }
         }
-        m_text.shrink_to_fit();
-        m_ends.shrink_to_fit();
+        m_strings.shrink();
     }
 
+private:
     // The items as most files write them, straight from the input, until anything else,
     // which `xml` goes on from.
     void readFast(XmlScanner& xml) {
         CellScanner fast(xml.input());
         while (fast.nextString() == CellScanner::Item::Text) {
-            appendUnescaped(fast.value(), m_text);
-            m_ends.push_back(m_text.size());
+            appendUnescaped(fast.value(), m_strings.text());
+            m_strings.endString();
         }
     }
 
-    std::optional<std::string_view> at(std::uint64_t index) const {
-        if (index >= m_ends.size())
-            return std::nullopt;
-        const std::size_t begin = index == 0 ? 0 : m_ends[index - 1];
-        return std::string_view(m_text).substr(begin, m_ends[index] - begin);
-    }
-
-private:
-    std::string m_text;
-    std::vector<std::size_t> m_ends;
+    StringTable& m_strings;
 };
 
 // A cell reference such as "B12": letters then digits, within the largest sheet.
@@ -427,8 +333,8 @@ Dimension readDimension(const ZipArchive& archive, const ZipEntry& entry) {
 
 class WorksheetReader {
 public:
-    WorksheetReader(const SharedStrings& strings, const Styles& styles, DateSystem dates)
-        : m_strings(strings), m_styles(styles), m_dates(dates) {}
+    WorksheetReader(const StringTable& strings, const FormatTable& formats, DateSystem dates)
+        : m_strings(strings), m_formats(formats), m_dates(dates) {}
 
     // Hands every cell of the worksheet part `entry` to `writer`.
     void pass(const ZipArchive& archive, const ZipEntry& entry, SheetWriter& writer) {
@@ -438,10 +344,9 @@ public:
         m_column = 0;
         try {
             scan(xml, writer);
-        } catch (const ReadError& error) {
-            if (error.problem() != Problem::Damaged || error.detail().starts_with(entry.name))
-                throw;
-            damaged(entry.name, "第 " + std::to_string(m_row) + " 行：" + error.detail());
+        } catch (ReadError& error) {
+            error.locate({entry.name, m_row});
+            throw;
         }
     }
 
@@ -517,8 +422,10 @@ private:
 
     void startRow(const XmlScanner& xml, std::string_view r) {
         const auto number = r.empty() ? std::optional<std::uint64_t>(m_row + 1) : parseUnsigned(r);
-        if (!number || *number < 1 || *number > std::uint64_t(maxRows))
-            xml.fail("第 " + std::string(r) + " 行的行号无效");
+        if (!number || *number < 1 || *number > std::uint64_t(maxRows)) {
+            m_row = 0; // the row's number is what is wrong: no row to name
+            xml.fail("行号“" + std::string(r) + "”无效");
+        }
         m_row = static_cast<std::int64_t>(*number);
         m_column = 0;
     }
@@ -529,7 +436,7 @@ private:
             m_cellRow = m_row == 0 ? 1 : m_row;
             ++m_column;
         } else if (!parseReference(reference, m_column, m_cellRow)) {
-            xml.fail("第 " + std::to_string(m_row) + " 行的单元格位置无效");
+            xml.fail("单元格位置“" + std::string(reference) + "”无效");
         }
         if (m_row == 0)
             m_row = m_cellRow;
@@ -549,7 +456,7 @@ private:
         else if (type == "d")
             m_kind = Kind::Date;
         else
-            xml.fail("第 " + std::to_string(m_row) + " 行的单元格类型无效");
+            invalid(xml, "类型");
     }
 
     // The text of the cell begun last, whose value is written `value`.
@@ -557,7 +464,7 @@ private:
         m_text.clear();
         if (value.empty())
             return m_text;
-        const NumberFormat& format = m_styles.format(m_style);
+        const NumberFormat& format = m_formats.ofStyle(m_style);
         switch (m_kind) {
         case Kind::Number: {
             double number = 0;
@@ -602,11 +509,11 @@ private:
     }
 
     [[noreturn]] void invalid(const XmlScanner& xml, std::string_view what) const {
-        xml.fail("第 " + std::to_string(m_cellRow) + " 行的单元格" + std::string(what) + "无效");
+        damaged(std::string(what) + "无效", {xml.part(), m_cellRow, m_column});
     }
 
-    const SharedStrings& m_strings;
-    const Styles& m_styles;
+    const StringTable& m_strings;
+    const FormatTable& m_formats;
     const DateSystem m_dates;
     std::int64_t m_row = 0;     // the row being read, 0 before the first
     std::int32_t m_column = 0;  // the column of the cell read last in the row
@@ -618,29 +525,32 @@ private:
     std::string m_text;      // the cell's text as shown
 };
 
+} // namespace
+
 void readXlsx(const ZipArchive& archive, const std::string& workbookName, SheetSink& sink) {
     const WorkbookInfo workbook = readWorkbookPart(archive, requiredEntry(archive, workbookName));
     const std::vector<Relationship> relationships = readRelationships(archive, workbookName);
     const std::string folder = folderOf(workbookName);
-    Styles styles;
+    FormatTable formats;
     if (const ZipEntry* entry = archive.find(targetOfType(relationships, "styles", folder + "styles.xml")))
-        styles.read(archive, *entry);
-    SharedStrings strings;
+        readStyles(archive, *entry, formats);
+    formats.settle();
+    StringTable strings;
     if (const ZipEntry* entry =
             archive.find(targetOfType(relationships, "sharedStrings", folder + "sharedStrings.xml")))
-        strings.read(archive, *entry);
+        SharedStrings(strings).read(archive, *entry);
 
     std::unordered_map<std::string_view, const Relationship*> byId;
     for (const Relationship& relationship : relationships)
         byId.try_emplace(relationship.id, &relationship);
-    NotingSink noting(sink);
-    WorksheetReader reader(strings, styles, workbook.dates);
+    VisibleSheets visible(sink);
+    WorksheetReader reader(strings, formats, workbook.dates);
     for (const SheetInfo& sheet : workbook.sheets) {
-        if (!sheet.visible)
+        if (!VisibleSheets::reads(sheet.visibility))
             continue;
         const auto relationship = byId.find(sheet.relationship);
         if (relationship == byId.end())
-            damaged(workbookName, "工作表“" + sheet.name + "”没有对应的部分");
+            damaged("工作表“" + sheet.name + "”没有对应的部分", {workbookName});
         if (!relationship->second->type.ends_with("/worksheet"))
             continue; // a chart, dialog or macro sheet holds no cells to copy
         const ZipEntry& entry = requiredEntry(archive, relationship->second->target);
@@ -649,46 +559,14 @@ void readXlsx(const ZipArchive& archive, const std::string& workbookName, SheetS
         // nothing until it is written, where running short means a copy of all the rows, so a
         // third is asked for.
         const SheetSize expected{dimension.rows, static_cast<std::size_t>(entry.size / 3)};
-        writeSheet(noting, expected, dimension.columns,
+        writeSheet(visible, expected, dimension.columns,
                    [&](SheetWriter& writer) { reader.pass(archive, entry, writer); });
     }
-    if (!noting.hadText())
-        throw ReadError(Problem::Empty, "没有一张可见的工作表含有数据");
+    visible.finish();
 }
 
-// Reads an OpenDocument spreadsheet; names the other OpenDocument kinds.
-void readOpenDocument(const ZipArchive& archive, std::string_view mimetype, SheetSink& sink) {
-    if (mimetype.starts_with("application/vnd.oasis.opendocument.spreadsheet")) {
-        NotingSink noting(sink);
-        readOdsWorkbook(archive, noting);
-        if (!noting.hadText())
-            throw ReadError(Problem::Empty, "没有一张可见的工作表含有数据");
-        return;
-    }
-    if (mimetype.starts_with("application/vnd.oasis.opendocument.text"))
-        throw ReadError(Problem::NotASpreadsheet, "OpenDocument 文本文档");
-    throw ReadError(Problem::NotASpreadsheet, "OpenDocument 文档");
-}
-
-} // namespace
-
-void readZipWorkbook(std::string_view bytes, SheetSink& sink) {
-    const ZipArchive archive(bytes);
-    const std::vector<Relationship> package = readRelationships(archive, "");
-    const std::string main = targetOfType(package, "officeDocument", "");
-    if (main.ends_with("workbook.bin") || archive.find("xl/workbook.bin"))
-        throw ReadError(Problem::OtherSpreadsheet, "Excel 二进制工作簿（.xlsb）");
-    if (main.ends_with("workbook.xml") && archive.find(main))
-        return readXlsx(archive, main, sink);
-    if (archive.find("xl/workbook.xml"))
-        return readXlsx(archive, "xl/workbook.xml", sink);
-    if (const ZipEntry* mimetype = archive.find("mimetype"); mimetype && mimetype->size <= 256)
-        return readOpenDocument(archive, readZipEntry(archive, *mimetype, 256), sink);
-    if (archive.find("word/document.xml") || main.starts_with("word/"))
-        throw ReadError(Problem::NotASpreadsheet, "Word 文档");
-    if (archive.find("ppt/presentation.xml") || main.starts_with("ppt/"))
-        throw ReadError(Problem::NotASpreadsheet, "PowerPoint 演示文稿");
-    throw ReadError(Problem::NotASpreadsheet, "ZIP 压缩包");
+std::string officeDocumentPart(const ZipArchive& archive) {
+    return targetOfType(readRelationships(archive, ""), "officeDocument", "");
 }
 
 } // namespace brisquel::sheets

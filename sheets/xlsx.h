@@ -1,15 +1,18 @@
-// Workbooks in a ZIP archive: Office Open XML (.xlsx, .xlsm), OpenDocument spreadsheets (.ods),
-// and the kinds the tool names but does not read.
+// Office Open XML workbooks (.xlsx, .xlsm) in a ZIP archive.
 #pragma once
 
 #include "sheets/sheet_sink.h"
+#include "sheets/zip.h"
 
-#include <string_view>
+#include <string>
 
 namespace brisquel::sheets {
 
-// Hands every visible worksheet of the workbook in the archive `bytes` to `sink`, in the
-// workbook's order.
-void readZipWorkbook(std::string_view bytes, SheetSink& sink);
+// The main part of the package in `archive`, as its relationships name it: "" when it has none.
+std::string officeDocumentPart(const ZipArchive& archive);
+
+// Hands every visible worksheet of the workbook whose workbook part is `workbookPart` to
+// `sink`, in the workbook's order.
+void readXlsx(const ZipArchive& archive, const std::string& workbookPart, SheetSink& sink);
 
 } // namespace brisquel::sheets

@@ -72,31 +72,10 @@ char32_t characterReference(std::string_view reference) {
 
 } // namespace
 
-void appendUtf8(char32_t code, std::string& out) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | code >> 6);
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | code >> 12);
-        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | code >> 18);
-        out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
-        out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
 XmlScanner::XmlScanner(Source source, std::string part) : m_in(std::move(source)), m_part(std::move(part)) {}
 
 void XmlScanner::fail(std::string_view what) const {
-    std::string detail = m_part;
-    detail += "：";
-    detail += what;
-    throw ReadError(Problem::Damaged, std::move(detail));
+    damaged(std::string(what), {m_part});
 }
 
 std::string_view XmlScanner::attribute(std::string_view name) const {

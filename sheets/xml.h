@@ -2,6 +2,9 @@
 // name or an entity may straddle pieces, and no part is ever held whole.
 #pragma once
 
+// The readers write characters with the Unicode unit's appendUtf8.
+#include "unicode/unicode.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -28,9 +31,6 @@ inline constexpr std::array<bool, 256> xmlNameEnds = [] {
 inline bool endsXmlName(char c) {
     return xmlNameEnds[static_cast<unsigned char>(c)];
 }
-
-// Appends the UTF-8 bytes of the character `code`.
-void appendUtf8(char32_t code, std::string& out);
 
 // A part's input as its source hands it over, piece by piece, scanned where the source left
 // it: a token cut by the end of a piece is carried over with a little of the next piece,

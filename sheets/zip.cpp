@@ -2,7 +2,7 @@
 // use, and an entry is inflated in fixed pieces, never past the size its directory declares.
 #include "sheets/zip.h"
 
-#include "sheets/sheet_sink.h"
+#include "sheets/read_error.h"
 
 #include <zlib.h>
 
@@ -18,15 +18,8 @@ constexpr std::size_t pieceSize = std::size_t{1} << 18;
 // Deflate packs at most about 1032 bytes into one; a size declared beyond that is a lie.
 constexpr std::uint64_t deflateMaxRatio = 1032;
 
-[[noreturn]] void damaged(std::string_view where, std::string_view what) {
-    std::string detail(where);
-    detail += "：";
-    detail += what;
-    throw ReadError(Problem::Damaged, std::move(detail));
-}
-
-[[noreturn]] void damagedArchive(std::string_view what) {
-    damaged("ZIP 目录", what);
+[[noreturn]] void damagedArchive(std::string what) {
+    damaged(std::move(what), {"ZIP 目录"});
 }
 
 // Little-endian fields of a record whose whole length was checked beforehand.
@@ -157,15 +150,15 @@ const ZipEntry* ZipArchive::find(std::string_view name) const {
 
 std::string_view ZipArchive::data(const ZipEntry& entry) const {
     if (entry.flags & 0x0041)
-        throw ReadError(Problem::Encrypted, entry.name);
+        throw ReadError(Problem::Encrypted, "压缩包中的“" + entry.name + "”设有密码");
     if (entry.method != 0 && entry.method != 8)
-        damaged(entry.name, "不支持的压缩方式");
+        damaged("不支持的压缩方式", {entry.name});
     if (entry.method == 0 ? entry.size != entry.compressedSize
                           : entry.size / deflateMaxRatio > entry.compressedSize + 1)
-        damaged(entry.name, "声明的大小不合理");
+        damaged("声明的大小不合理", {entry.name});
     const std::string_view local = slice(m_bytes, entry.localHeaderOffset, localRecordSize);
     if (local.substr(0, 4) != "PK\x03\x04")
-        damaged(entry.name, "本地文件头无效");
+        damaged("本地文件头无效", {entry.name});
     const std::uint64_t start =
         entry.localHeaderOffset + localRecordSize + field16(local, 26) + field16(local, 28);
     return slice(m_bytes, start, entry.compressedSize);
@@ -175,12 +168,12 @@ struct ZipEntryReader::Inflater {
     z_stream stream{};
     std::string out;
 
-    explicit Inflater(std::uint64_t size) {
+    Inflater(const std::string& name, std::uint64_t size) {
         const int result = inflateInit2(&stream, -MAX_WBITS);
         if (result == Z_MEM_ERROR)
             throw std::bad_alloc();
         if (result != Z_OK)
-            throw ReadError(Problem::Damaged, "zlib");
+            damaged("无法开始解压", {name});
         // A small entry needs no more room than it holds (and one byte to find it ends).
         out.resize(static_cast<std::size_t>(std::min<std::uint64_t>(pieceSize, size + 1)));
     }
@@ -192,7 +185,7 @@ struct ZipEntryReader::Inflater {
 ZipEntryReader::ZipEntryReader(const ZipArchive& archive, const ZipEntry& entry)
     : m_name(entry.name), m_input(archive.data(entry)), m_size(entry.size), m_expectedCrc(entry.crc) {
     if (entry.method == 8)
-        m_inflater = std::make_unique<Inflater>(m_size);
+        m_inflater = std::make_unique<Inflater>(m_name, m_size);
 }
 
 ZipEntryReader::~ZipEntryReader() = default;
@@ -214,7 +207,7 @@ std::string_view ZipEntryReader::next() {
     while (stream.avail_out > 0 && result != Z_STREAM_END) {
         if (stream.avail_in == 0) {
             if (m_input.empty())
-                damaged(m_name, "压缩数据不完整");
+                damaged("压缩数据不完整", {m_name});
             const std::size_t taken = std::min(m_input.size(), maxInput);
             stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(m_input.data()));
             stream.avail_in = static_cast<uInt>(taken);
@@ -224,23 +217,23 @@ std::string_view ZipEntryReader::next() {
         if (result == Z_MEM_ERROR)
             throw std::bad_alloc();
         if (result != Z_OK && result != Z_STREAM_END)
-            damaged(m_name, "压缩数据损坏");
+            damaged("压缩数据损坏", {m_name});
     }
     return finish(std::string_view(out.data(), out.size() - stream.avail_out), result == Z_STREAM_END);
 }
 
 std::string_view ZipEntryReader::finish(std::string_view piece, bool ended) {
     if (piece.size() > m_size - m_produced)
-        damaged(m_name, "解压后超出声明的大小");
+        damaged("解压后超出声明的大小", {m_name});
     m_produced += piece.size();
     if (!piece.empty())
         m_crc = static_cast<std::uint32_t>(
             crc32(m_crc, reinterpret_cast<const Bytef*>(piece.data()), static_cast<uInt>(piece.size())));
     if (ended) {
         if (m_produced != m_size)
-            damaged(m_name, "解压后的大小与目录不符");
+            damaged("解压后的大小与目录不符", {m_name});
         if (m_crc != m_expectedCrc)
-            damaged(m_name, "CRC 校验失败");
+            damaged("CRC 校验失败", {m_name});
         m_done = true;
     }
     return piece;
@@ -280,7 +273,7 @@ void ZipEntryPrefetcher::run() {
                 break;
             }
             // The slot is free: the caller reads only pieces before m_filled.
-            Slot& slot = m_slots[m_filled % m_slots.size()];
+            Slot& slot = m_slots[static_cast<std::size_t>(m_filled % m_slots.size())];
             lock.unlock();
             slot.piece = m_reader.keep(piece, slot.memory);
             lock.lock();
@@ -303,16 +296,29 @@ std::string_view ZipEntryPrefetcher::next() {
     m_changed.notify_all();
     m_changed.wait(lock, [&] { return m_filled > m_taken || m_ended; });
     if (m_filled > m_taken) {
-        return m_slots[m_taken++ % m_slots.size()].piece;
+        return m_slots[static_cast<std::size_t>(m_taken++ % m_slots.size())].piece;
     }
     if (m_error)
         std::rethrow_exception(m_error);
     return {};
 }
 
+ZipEntrySource::ZipEntrySource(const ZipArchive& archive, const ZipEntry& entry) {
+    if (entry.size > threadedSize)
+        m_prefetcher.emplace(archive, entry);
+    else
+        m_reader.emplace(archive, entry);
+}
+
+std::string_view ZipEntrySource::next() {
+    const std::string_view piece = m_prefetcher ? m_prefetcher->next() : m_reader->next();
+    m_handedOut += piece.size();
+    return piece;
+}
+
 std::string readZipEntry(const ZipArchive& archive, const ZipEntry& entry, std::uint64_t limit) {
     if (entry.size > limit)
-        damaged(entry.name, "过大");
+        damaged("过大", {entry.name});
     std::string bytes;
     bytes.reserve(static_cast<std::size_t>(entry.size));
     ZipEntryReader reader(archive, entry);

@@ -8,6 +8,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -108,6 +109,28 @@ private:
     bool m_stopping = false;
     std::exception_ptr m_error;
     std::thread m_thread; // last, so that it starts once the rest is there
+};
+
+// One entry read piece by piece as ZipEntryReader does: inflated on the caller's thread, or,
+// when it is larger than threadedSize, on a thread of its own as ZipEntryPrefetcher does. A
+// small part is done before a thread would have started.
+class ZipEntrySource {
+public:
+    static constexpr std::uint64_t threadedSize = std::uint64_t{1} << 22;
+
+    ZipEntrySource(const ZipArchive& archive, const ZipEntry& entry);
+    ZipEntrySource(const ZipEntrySource&) = delete;
+    ZipEntrySource& operator=(const ZipEntrySource&) = delete;
+
+    // As ZipEntryReader::next.
+    std::string_view next();
+    // The bytes handed out so far.
+    std::uint64_t handedOut() const { return m_handedOut; }
+
+private:
+    std::optional<ZipEntryReader> m_reader;
+    std::optional<ZipEntryPrefetcher> m_prefetcher;
+    std::uint64_t m_handedOut = 0;
 };
 
 // The whole of a small entry, refused (Damaged) when it holds more than `limit` bytes.

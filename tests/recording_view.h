@@ -42,36 +42,22 @@ public:
     const std::vector<std::string>& log() const { return m_log; }
     void clearLog() { m_log.clear(); }
 
-    // The log without the label writes, or without the progress reports.
-    std::vector<std::string> progressLog() const { return filtered(false); }
-    std::vector<std::string> labelLog() const { return filtered(true); }
-
-private:
-    template <typename Id> static std::size_t index(Id id) { return static_cast<std::size_t>(id); }
-    std::vector<std::string> filtered(bool labels) const {
+    // The log without the label writes.
+    std::vector<std::string> progressLog() const {
         std::vector<std::string> kept;
         for (const std::string& entry : m_log)
-            if (entry.starts_with("Label") == labels)
+            if (!entry.starts_with("Label"))
                 kept.push_back(entry);
         return kept;
     }
+
+private:
+    template <typename Id> static std::size_t index(Id id) { return static_cast<std::size_t>(id); }
 
     std::array<std::string, 8> m_fields = defaultFieldTexts;
     std::array<std::string, 8> m_labels;
     std::vector<std::string> m_log;
 };
-
-// Cells joined by TAB.
-inline std::string cells(std::initializer_list<std::string_view> parts) {
-    std::string row;
-    for (std::string_view part : parts) {
-        row += part;
-        row += '\t';
-    }
-    if (!row.empty())
-        row.pop_back();
-    return row;
-}
 
 // Rows each followed by CR LF, as a spreadsheet puts a copied sheet on the clipboard.
 inline std::string clipboard(std::initializer_list<std::string_view> rows) {

@@ -3,6 +3,7 @@
 
 #include "controls.h"
 #include "engine/export.h"
+#include "unicode/unicode.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -28,8 +29,20 @@ using brisquel::twipsToPixels;
 
 namespace {
 
+// Texts cross between Qt and Form1 through the Unicode unit, by its rule, rather than through
+// Qt's conversions, which write half a surrogate pair as "?".
 QString qText(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    QString units(static_cast<qsizetype>(text.size()), Qt::Uninitialized);
+    auto* start = reinterpret_cast<char16_t*>(units.data());
+    units.truncate(static_cast<qsizetype>(brisquel::utf8ToUtf16(text, start) - start));
+    return units;
+}
+
+std::string utf8Text(const QString& text) {
+    std::string bytes(static_cast<std::size_t>(text.size()) * 3 + brisquel::utf16ToUtf8Slack, '\0');
+    const std::u16string_view units(QStringView(text).utf16(), static_cast<std::size_t>(text.size()));
+    bytes.resize(static_cast<std::size_t>(brisquel::utf16ToUtf8(units, false, bytes.data()) - bytes.data()));
+    return bytes;
 }
 
 // Sizes in the table are in twips, 15 to a pixel at 96 dots per inch; Qt scales pixels
@@ -278,7 +291,7 @@ void Form1Widget::setFocus(ControlId id) {
 }
 
 std::string Form1Widget::fieldText(ControlId field) {
-    return static_cast<QLineEdit*>(control(field))->text().toStdString();
+    return utf8Text(static_cast<QLineEdit*>(control(field))->text());
 }
 
 brisquel::ClipboardText Form1Widget::readClipboard() {

@@ -1,50 +1,23 @@
-// UTF-8 to and from UTF-16 through the system's own conversion.
+// UTF-8 to and from UTF-16 through the Unicode unit, by its rule: half a surrogate pair and
+// each invalid subpart of UTF-8 become U+FFFD.
 #include "wide_text.h"
 
-#include <windows.h>
+#include "unicode/unicode.h"
 
-#include <limits>
+#include <memory>
 
 namespace brisquel::win32 {
 
-namespace {
-
-// The API counts in int; a field or a message is far below that, but a clipboard pasted into
-// a field may be a whole sheet, so longer texts go in slices that end on a whole character.
-constexpr std::size_t slice = std::size_t{1} << 28;
-
-} // namespace
-
+// A field may hold a whole pasted sheet: the text is written into room for its longest
+// conversion, which costs address space only, then copied at its real size.
 std::wstring widen(std::string_view utf8) {
-    std::wstring wide;
-    while (!utf8.empty()) {
-        std::size_t size = std::min(slice, utf8.size());
-        while (size < utf8.size() && (static_cast<unsigned char>(utf8[size]) & 0xC0) == 0x80)
-            --size;
-        const int count = static_cast<int>(size);
-        const int units = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), count, nullptr, 0);
-        const std::size_t start = wide.size();
-        wide.resize(start + static_cast<std::size_t>(units));
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), count, wide.data() + start, units);
-        utf8.remove_prefix(size);
-    }
-    return wide;
+    const std::unique_ptr<wchar_t[]> room(new wchar_t[utf8.size()]);
+    return {room.get(), utf8ToUtf16(utf8, room.get())};
 }
 
 std::string narrow(std::wstring_view utf16) {
-    std::string utf8;
-    while (!utf16.empty()) {
-        std::size_t size = std::min(slice, utf16.size());
-        if (size < utf16.size() && utf16[size] >= 0xDC00 && utf16[size] <= 0xDFFF)
-            --size; // keep a surrogate pair together
-        const int count = static_cast<int>(size);
-        const int bytes = WideCharToMultiByte(CP_UTF8, 0, utf16.data(), count, nullptr, 0, nullptr, nullptr);
-        const std::size_t start = utf8.size();
-        utf8.resize(start + static_cast<std::size_t>(bytes));
-        WideCharToMultiByte(CP_UTF8, 0, utf16.data(), count, utf8.data() + start, bytes, nullptr, nullptr);
-        utf16.remove_prefix(size);
-    }
-    return utf8;
+    const std::unique_ptr<char[]> room(new char[utf16.size() * 3 + utf16ToUtf8Slack]);
+    return {room.get(), utf16ToUtf8(utf16, false, room.get())};
 }
 
 } // namespace brisquel::win32

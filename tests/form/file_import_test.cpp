@@ -6,9 +6,11 @@
 #include "engine/state.h"
 #include "form/file_import.h"
 #include "recording_view.h"
+#include "sheets/sheet_writer.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -117,18 +119,74 @@ TEST_F(FileImportTest, AFileThatCannotBeImportedTakesBackTheWholeImport) {
     }
 }
 
+// A file holding `bytes` in the temporary folder, removed with it.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(std::string_view bytes)
+        : m_path(fs::temp_directory_path() / ("brisquel-limit-" + std::to_string(std::random_device()()))) {
+        std::ofstream(m_path, std::ios::binary) << bytes;
+    }
+    ~TemporaryFile() { fs::remove(m_path); }
+    std::string path() const { return m_path.string(); }
+
+private:
+    fs::path m_path;
+};
+
+// The limit holds for all the text of an import: files that each fit may not fit together.
 TEST(ImportFiles, TextPastTheLimitFailsAsOutOfMemoryAndChangesNothing) {
-    const fs::path path =
-        fs::temp_directory_path() / ("brisquel-limit-" + std::to_string(std::random_device()()));
-    std::ofstream(path, std::ios::binary) << sheetA;
+    const TemporaryFile a(sheetA), b(sheetB);
+    const struct {
+        const char* name;
+        std::vector<std::string> paths;
+        std::size_t limit;
+        FileFailure expected;
+    } cases[] = {
+        {"one file past it", {a.path()}, sheetA.size() - 1, FileFailure::OutOfMemory},
+        {"two files only together past it",
+         {a.path(), b.path()},
+         sheetA.size() + sheetB.size() - 1,
+         FileFailure::OutOfMemory},
+        {"the first of them alone", {a.path()}, sheetA.size() + sheetB.size() - 1, FileFailure::None},
+        {"the second of them alone", {b.path()}, sheetA.size() + sheetB.size() - 1, FileFailure::None},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.name);
+        TallyState state;
+        test::RecordingView view;
+        EXPECT_EQ(entry.expected, importFiles(state, entry.paths, view, entry.limit).failure);
+        if (entry.expected == FileFailure::None)
+            continue;
+        EXPECT_EQ(0, state.alltxti());
+        EXPECT_EQ("0", view.label(LabelId::Label5));
+        EXPECT_TRUE(state.alltxt().empty());
+    }
+}
+
+std::atomic<bool> measuredToTheEnd = false;
+
+// Hands on a sheet, then measures sheets far longer than any import takes to fail, handing
+// nothing more on: only a stop seen while measuring ends it early.
+void readThenMeasure(std::string_view, sheets::SheetSink& sink) {
+    std::string text = sheetA;
+    sink.beginSheet({});
+    sink.give(text);
+    for (int sheet = 0; sheet < 64; ++sheet) {
+        sheets::SheetWriter measuring(sink, 0);
+        for (std::int64_t row = 1; row <= sheets::maxRows; ++row)
+            measuring.cell(row, 1, "x");
+    }
+    measuredToTheEnd = true;
+}
+
+// An import that fails while its reader measures a sheet stops the reader where it stands.
+TEST(ImportFiles, AFailureWhileTheReaderMeasuresStopsTheReader) {
+    const TemporaryFile file("");
     TallyState state;
     test::RecordingView view;
-    const FileImportResult result = importFiles(state, {path.string()}, view, sheetA.size() - 1);
-    fs::remove(path);
-    EXPECT_EQ(FileFailure::OutOfMemory, result.failure);
-    EXPECT_EQ(0, state.alltxti());
-    EXPECT_EQ("0", view.label(LabelId::Label5));
-    EXPECT_TRUE(state.alltxt().empty());
+    EXPECT_EQ(FileFailure::OutOfMemory,
+              importFiles(state, {file.path()}, view, sheetA.size() - 1, readThenMeasure).failure);
+    EXPECT_FALSE(measuredToTheEnd);
 }
 
 // The limit follows the smaller of half the memory and a quarter of what the process can

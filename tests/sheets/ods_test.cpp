@@ -1,6 +1,6 @@
 // The .ods reader through readZipWorkbook: files written by spreadsheet programs, edge and
 // hostile tables, and random tables against a naive expansion of their repeats.
-#include "sheets/xlsx.h"
+#include "sheets/workbook.h"
 #include "text_sink.h"
 #include "xlsx_writer.h"
 

@@ -91,8 +91,8 @@ std::string workbookStream(std::string_view globals, const std::vector<XlsSheet>
     std::string body;
     for (std::size_t i = 0; i < sheets.size(); ++i) {
         const std::string name = {'S', static_cast<char>('0' + i % 10)};
-        head += record(0x0085, le(offset, 4) + le(sheets[i].hidden ? 1 : 0, 1) + le(0, 1) +
-                                   le(name.size(), 1) + le(0, 1) + name);
+        head += record(0x0085, le(offset, 4) + le(static_cast<std::uint64_t>(sheets[i].visibility), 1) +
+                                   le(0, 1) + le(name.size(), 1) + le(0, 1) + name);
         const std::string sheet = sheetBof + sheets[i].records + eof;
         offset += sheet.size();
         body += sheet;

@@ -23,7 +23,7 @@ std::string sharedStrings(const std::vector<std::u16string>& strings, std::size_
 
 struct XlsSheet {
     std::string records; // between the sheet's BOF and EOF
-    bool hidden = false;
+    int visibility = 0;  // BOUNDSHEET's: 0 visible, 1 hidden, 2 very hidden
 };
 // A Workbook stream: BOF, `globals`, one BOUNDSHEET a sheet, EOF, then the sheets.
 std::string workbookStream(std::string_view globals, const std::vector<XlsSheet>& sheets);

@@ -186,6 +186,13 @@ private slots:
         click("Label5");
         QCOMPARE(text("Label5"), "5");
         click("Label7"); // no handler
+        // A press taken back by releasing the button outside the label is no click.
+        for (const QString& name : {QStringLiteral("Label3"), QStringLiteral("Label5")}) {
+            control<QLabel>(name)->setText("x");
+            QTest::mousePress(control(name), Qt::LeftButton);
+            QTest::mouseRelease(control(name), Qt::LeftButton, {}, QPoint(-5, -5));
+            QCOMPARE(text(name), "x");
+        }
 
         for (const QString& name : fieldNames) {
             m_dialogs->clipboard = name + QString(100'000, u'台') + QStringLiteral("\r\n");

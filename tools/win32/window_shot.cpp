@@ -75,7 +75,8 @@ int main(int argc, char** argv) {
     }
 
     std::wstring command = L"\"" + utf16(argv[1]) + L"\"";
-    STARTUPINFOW startup{sizeof startup};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &process)) {
@@ -91,8 +92,8 @@ int main(int argc, char** argv) {
     if (!form)
         return 1;
     Sleep(500);
-    for (int command : {100, 111}) { // Command1, the import; Command3, the statistics
-        PostMessageW(GetDlgItem(form, command), BM_CLICK, 0, 0);
+    for (int button : {100, 111}) { // Command1, the import; Command3, the statistics
+        PostMessageW(GetDlgItem(form, button), BM_CLICK, 0, 0);
         if (!answerBox(form) || !answerBox(form)) {
             std::fprintf(stderr, "window_shot: no message box came\n");
             return 1;
