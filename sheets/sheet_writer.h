@@ -51,30 +51,6 @@ private:
     std::string m_out;              // text not yet handed on
 };
 
-// Passes everything on to a reader's sink, noting whether any sheet gave text: a workbook
-// whose every visible sheet is empty is no report (Problem::Empty).
-class NotingSink final : public SheetSink {
-public:
-    explicit NotingSink(SheetSink& sink) : m_sink(sink) {}
-    void beginSheet(SheetSize expected) override { m_sink.beginSheet(expected); }
-    void append(std::string_view text) override {
-        m_hadText = m_hadText || !text.empty();
-        m_sink.append(text);
-    }
-    void give(std::string& text) override {
-        m_hadText = m_hadText || !text.empty();
-        m_sink.give(text);
-    }
-    void poll() override { m_sink.poll(); }
-    void restartSheet() override { m_sink.restartSheet(); }
-    void endSheet() override { m_sink.endSheet(); }
-    bool hadText() const { return m_hadText; }
-
-private:
-    SheetSink& m_sink;
-    bool m_hadText = false;
-};
-
 // Reads one sheet: `pass` hands every cell of the sheet to the writer it is given, in order.
 // `columns` is the sheet's last column holding a value as the file says, 0 when it does not
 // say. When the cells tell otherwise, `pass` runs once more, with the columns they told.

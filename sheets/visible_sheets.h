@@ -5,6 +5,8 @@
 #include "sheets/read_error.h"
 #include "sheets/sheet_sink.h"
 
+#include <string>
+
 namespace brisquel::sheets {
 
 enum class Visibility {
@@ -27,6 +29,11 @@ public:
         m_hadText = m_hadText || !text.empty();
         m_sink.append(text);
     }
+    void give(std::string& text) override {
+        m_hadText = m_hadText || !text.empty();
+        m_sink.give(text);
+    }
+    void poll() override { m_sink.poll(); }
     void restartSheet() override { m_sink.restartSheet(); }
     void endSheet() override { m_sink.endSheet(); }
 
