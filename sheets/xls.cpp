@@ -8,6 +8,7 @@
 #include "sheets/number_format.h"
 #include "sheets/sheet_writer.h"
 #include "sheets/visible_sheets.h"
+#include "unicode/unicode.h"
 
 #include <algorithm>
 #include <bit>
@@ -57,24 +58,6 @@ double rkValue(std::uint32_t rk) {
     const double value = (rk & 2) != 0 ? static_cast<double>(static_cast<std::int32_t>(rk) >> 2)
                                        : std::bit_cast<double>(std::uint64_t{rk & 0xFFFFFFFCu} << 32);
     return (rk & 1) != 0 ? value / 100 : value;
-}
-
-void appendUtf8(char32_t c, std::string& out) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | c >> 6);
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | c >> 12);
-        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | c >> 18);
-        out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-        out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 // The records of a stream, from a given offset; a record must lie wholly in the stream.
@@ -151,7 +134,7 @@ public:
 
     // `count` characters, one byte each (U+0000 to U+00FF) or UTF-16, appended as UTF-8.
     void chars(std::size_t count, bool wide, std::string& out) {
-        char16_t high = 0;
+        Utf16Decoder utf16;
         while (count > 0) {
             if (m_at == m_piece.size()) {
                 if (!nextPiece())
@@ -168,12 +151,11 @@ public:
                 m_at += take;
             } else {
                 for (std::size_t i = 0; i < take; ++i, m_at += 2)
-                    high = utf16(static_cast<char16_t>(u16At(m_piece, m_at)), high, out);
+                    utf16.put(static_cast<char16_t>(u16At(m_piece, m_at)), out);
             }
             count -= take;
         }
-        if (high != 0)
-            appendUtf8(0xFFFD, out);
+        utf16.finish(out);
     }
 
 private:
@@ -182,20 +164,6 @@ private:
             return false;
         m_at = 0;
         return true;
-    }
-
-    // Appends one UTF-16 unit; returns the high surrogate still waiting for its pair.
-    static char16_t utf16(char16_t unit, char16_t high, std::string& out) {
-        if (unit >= 0xDC00 && unit < 0xE000 && high != 0) {
-            appendUtf8(0x10000 + ((char32_t{high} - 0xD800) << 10) + (unit - 0xDC00), out);
-            return 0;
-        }
-        if (high != 0)
-            appendUtf8(0xFFFD, out);
-        if (unit >= 0xD800 && unit < 0xDC00)
-            return unit;
-        appendUtf8(unit >= 0xDC00 && unit < 0xE000 ? 0xFFFD : unit, out);
-        return 0;
     }
 
     std::string_view m_piece;
