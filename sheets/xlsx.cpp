@@ -162,11 +162,7 @@ void appendUnescaped(std::string_view text, std::string& out) {
                 length = 14;
             }
         }
-        if (code >= 0xD800 && code <= 0xDFFF) {
-            out.append(text, at, length); // a lone surrogate stays as it was written
-        } else {
-            appendUtf8(static_cast<char32_t>(code), out);
-        }
+        appendUtf8(static_cast<char32_t>(code), out); // half a surrogate pair is U+FFFD
         at += length;
         from = at;
     }

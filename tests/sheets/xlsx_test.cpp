@@ -95,8 +95,8 @@ TEST(XlsxReader, CellsGiveTheTextTheyShow) {
          "1\tTRUE\t\r\n\t\t#N/A\r\nFALSE\t\t\r\n"},
         {"escapes",
          "<x:row><x:c "
-         "t='inlineStr'><x:is><x:t>a_x000D__x005F_x0041_b_xD83D__xDE00_</x:t></x:is></x:c></x:row>",
-         "a\r_x0041_b😀\r\n"},
+         "t='inlineStr'><x:is><x:t>a_x000D__x005F_x0041_b_xD83D__xDE00__xDC00_</x:t></x:is></x:c></x:row>",
+         "a\r_x0041_b😀\uFFFD\r\n"},
         {"rich runs joined, phonetic runs left out",
          "<x:row><x:c "
          "t='inlineStr'><x:is><x:r><x:t>东</x:t></x:r><x:r><x:t>京</x:t></x:r><x:rPh><x:t>とう</x:t>"
