@@ -207,21 +207,6 @@ void refuseBinary(std::string_view bytes) {
         notText(bytes.starts_with("MZ") ? "Windows 程序" : "");
 }
 
-// Refuses a web page or an XML file: business systems save their tables as either, under
-// any name.
-void refuseMarkup(std::string_view text) {
-    const std::size_t start = text.find_first_not_of(" \t\r\n");
-    if (start == text.npos || text[start] != '<')
-        return;
-    std::string head(text.substr(start, 1024));
-    std::transform(head.begin(), head.end(), head.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-    if (head.find("<html") != head.npos || head.find("<table") != head.npos)
-        throw ReadError(Problem::OtherSpreadsheet, "网页格式（HTML）的表格");
-    if (head.find("<?xml") != head.npos)
-        throw ReadError(Problem::OtherSpreadsheet, "XML 格式的表格");
-}
-
 // UTF-16 bytes as UTF-8; an odd last byte becomes U+FFFD, as half a surrogate pair does.
 std::string utf16FileText(std::string_view bytes, bool bigEndian) {
     std::u16string units(bytes.size() / 2 + bytes.size() % 2, u'\uFFFD');
@@ -533,7 +518,6 @@ bool tabSeparated(std::string_view text) {
 void readTextFile(std::string_view bytes, SheetSink& sink) {
     std::string converted;
     const Source source = sourceOf(bytes, converted);
-    refuseMarkup(source.bytes);
     if (source.bytes.find_first_not_of("\r\n") == std::string_view::npos)
         throw ReadError(Problem::Empty, "");
     if (tabSeparated(source.bytes))

@@ -1,13 +1,15 @@
 // The kinds of report file: the container is told by the file's first bytes, the kind inside
-// it by the parts or streams it holds, each kind a row of one table. Adding a kind is adding
-// its row and its reader.
+// it by the parts or streams it holds or, for markup, by its first tags, each kind a row of one
+// table. Adding a kind is adding its row and its reader.
 #include "sheets/workbook.h"
 
 #include "sheets/compound.h"
+#include "sheets/html.h"
 #include "sheets/ods.h"
 #include "sheets/text_file.h"
 #include "sheets/xls.h"
 #include "sheets/xlsx.h"
+#include "sheets/xml_spreadsheet.h"
 #include "sheets/zip.h"
 
 #include <optional>
@@ -80,6 +82,54 @@ constexpr CompoundKind compoundKinds[] = {
     {"KSO", true, nullptr, Problem::OtherSpreadsheet, "WPS 表格文件（.et）"},
 };
 
+// The start of a file that begins with a tag, after any byte-order mark and whitespace, in
+// lower case, as far as telling its kind needs; "" for a file that does not. UTF-16 is told by
+// the low byte of each unit, which is all a tag's ASCII needs.
+std::string markupHead(std::string_view bytes) {
+    std::string head;
+    std::size_t step = 1;
+    if (bytes.starts_with("\xEF\xBB\xBF")) {
+        bytes.remove_prefix(3);
+    } else if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+        bytes.remove_prefix(bytes[0] == '\xFF' ? 2 : 3); // the low byte: first, or second
+        step = 2;
+    }
+    for (std::size_t i = 0; i < bytes.size() && head.size() < 4096; i += step) {
+        const char c = bytes[i];
+        if (head.empty() && (c == ' ' || c == '\t' || c == '\r' || c == '\n'))
+            continue;
+        if (head.empty() && c != '<')
+            return {};
+        head += c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return head;
+}
+
+bool holds(std::string_view head, std::string_view text) {
+    return head.find(text) != head.npos;
+}
+
+// Markup, told by its first tags, in the order they are looked for: business systems save their
+// tables as web pages or as XML Spreadsheets, under any name.
+struct MarkupKind {
+    bool (*tell)(std::string_view head);
+    void (*read)(std::string_view bytes, SheetSink& sink); // null: named only
+    Problem problem = Problem::OtherSpreadsheet;
+    const char* name = "";
+};
+
+constexpr MarkupKind markupKinds[] = {
+    {[](std::string_view h) {
+         return holds(h, "progid=\"excel.sheet\"") ||
+                holds(h, "urn:schemas-microsoft-com:office:spreadsheet");
+     },
+     readXmlSpreadsheet},
+    {[](std::string_view h) { return holds(h, "<html") || holds(h, "<table") || holds(h, "<!doctype html"); },
+     readHtml},
+    {[](std::string_view h) { return h.starts_with("<?xml"); }, nullptr, Problem::OtherSpreadsheet,
+     "XML 格式的表格"},
+};
+
 } // namespace
 
 void readZipWorkbook(std::string_view bytes, SheetSink& sink) {
@@ -114,6 +164,15 @@ void readWorkbook(std::string_view bytes, SheetSink& sink) {
         return readZipWorkbook(bytes, sink);
     if (bytes.starts_with("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"))
         return readCompoundWorkbook(bytes, sink);
+    if (const std::string head = markupHead(bytes); !head.empty()) {
+        for (const MarkupKind& kind : markupKinds) {
+            if (kind.tell(head)) {
+                if (!kind.read)
+                    throw ReadError(kind.problem, kind.name);
+                return kind.read(bytes, sink);
+            }
+        }
+    }
     readTextFile(bytes, sink);
 }
 

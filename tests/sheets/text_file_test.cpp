@@ -1,6 +1,7 @@
 // readTextFile: encodings, the two layouts, and the files it refuses; a naive reader beside it.
 #include "sheets/gb18030.h"
 #include "sheets/text_file.h"
+#include "sheets/workbook.h"
 
 #include "text_sink.h"
 
@@ -107,7 +108,7 @@ TEST(TextFile, FilesThatAreNoTextAreRefused) {
         SCOPED_TRACE(entry.name);
         TextSink sink;
         try {
-            readTextFile(entry.bytes, sink);
+            readWorkbook(entry.bytes, sink);
             ADD_FAILURE() << "read";
         } catch (const ReadError& error) {
             EXPECT_EQ(entry.problem, error.problem());
