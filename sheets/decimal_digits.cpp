@@ -14,7 +14,8 @@ namespace brisquel::sheets {
 
 namespace {
 
-// General shows at most this many characters: the width of a cell of standard width.
+// General shows at most this many characters, a minus sign aside: the width of a cell of
+// standard width.
 constexpr int generalWidth = 11;
 // What a cell shows for a value a workbook cannot hold (NaN, infinity).
 constexpr std::string_view notANumber = "#NUM!";
@@ -212,20 +213,20 @@ void appendGeneral(double value, std::string& out) {
         out.append(text, static_cast<std::size_t>(end - text));
         return;
     }
-    const int width = value < 0 ? generalWidth - 1 : generalWidth;
+    // The minus sign is not counted: -1.127783765 keeps the digits 1.127783765 has.
     if (value < 0)
         out += '-';
-    if (appendGeneralFixed(magnitude, width, out))
+    if (appendGeneralFixed(magnitude, generalWidth, out))
         return;
     Decimal decimal = decimalOf(magnitude);
     if (decimal.point >= -3 && decimal.point <= generalWidth) {
-        roundTo(decimal, std::max(width - std::max(decimal.point, 1) - 1, 0));
+        roundTo(decimal, std::max(generalWidth - std::max(decimal.point, 1) - 1, 0));
         if (decimal.point <= generalWidth) {
             appendPlain(decimal, out);
             return;
         }
     }
-    appendGeneralScientific(decimal, width, out);
+    appendGeneralScientific(decimal, generalWidth, out);
 }
 
 } // namespace brisquel::sheets

@@ -77,8 +77,8 @@ inline std::uint64_t roundDigits(std::uint64_t digits, int keep, int& wholeDigit
 void appendPadded(std::int64_t number, int width, std::string& out);
 
 // General: whole numbers of up to 11 digits in full, other numbers rounded to fit 11
-// characters with the sign and the point, scientific past that or below 0.0001. NaN and the
-// infinities show "#NUM!".
+// characters with the point (a minus sign comes on top), scientific past that or below
+// 0.0001. NaN and the infinities show "#NUM!".
 void appendGeneral(double value, std::string& out);
 
 } // namespace brisquel::sheets

@@ -311,6 +311,9 @@ bool settleFraction(FormatSection& section) {
             while (used < token.text.size() && token.text[used] >= '0' && token.text[used] <= '9')
                 denominator =
                     std::min<std::int64_t>(denominator * 10 + (token.text[used++] - '0'), 100000000);
+            // A whole number blanks the denominator's digits with the rest of the fraction.
+            token.group = DigitGroup::Denominator;
+            token.count = static_cast<int>(used);
             if (used < token.text.size())
                 break;
         }

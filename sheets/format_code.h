@@ -44,7 +44,8 @@ enum class DigitGroup : std::uint8_t { Whole, Decimals, Exponent, Numerator, Den
 struct FormatToken {
     TokenKind kind = TokenKind::Literal;
     // '0', '#' or '?' for a digit; the letter count of a date part; the digits shown of an
-    // elapsed time or of the fraction of a second; 1 for an exponent that shows its plus sign.
+    // elapsed time or of the fraction of a second; 1 for an exponent that shows its plus sign;
+    // the digits of a fixed denominator ("?/16") a literal opens with, its group Denominator.
     int count = 0;
     char placeholder = 0;
     DigitGroup group = DigitGroup::Whole;

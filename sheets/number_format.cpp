@@ -119,15 +119,23 @@ void appendNumberTokens(const FormatSection& section, const Fill& fill, std::str
             out += fill.blankFraction ? ' ' : '/';
             break;
         default:
+            if (fill.blankFraction && token.group == DigitGroup::Denominator) {
+                out.append(static_cast<std::size_t>(token.count), ' ');
+                out.append(token.text, static_cast<std::size_t>(token.count));
+                break;
+            }
             appendLiteral(token.text, out);
             break;
         }
     }
 }
 
-// Whole + numerator/denominator nearest to `magnitude`, the denominator at most `limit`:
-// the best rational approximation, from the continued fraction.
-std::pair<std::int64_t, std::int64_t> nearestFraction(double magnitude, std::int64_t limit) {
+// The fraction Excel shows for `magnitude` with a denominator of at most `limit`: the last
+// convergent of its continued fraction that fits, never a semiconvergent, though one may lie
+// nearer. So 0.456 shows 1/2 under "?/?" (not 4/9) and 26/57 under "??/??" (not 31/68). The
+// expansion is of the double the cell holds: 0.3 is held just under 3/10, expands as
+// [0; 3, 2, 1, ...] and shows 2/7, while 12.3, held just over, shows 12 1/3.
+std::pair<std::int64_t, std::int64_t> lastConvergent(double magnitude, std::int64_t limit) {
     std::int64_t p0 = 0, q0 = 1, p1 = 1, q1 = 0;
     double rest = magnitude;
     for (int step = 0; step < 64; ++step) {
@@ -135,14 +143,8 @@ std::pair<std::int64_t, std::int64_t> nearestFraction(double magnitude, std::int
         if (whole > 1e15)
             break;
         const auto a = static_cast<std::int64_t>(whole);
-        if (q1 > 0 && a > (limit - q0) / q1) {
-            const std::int64_t k = (limit - q0) / q1;
-            const std::int64_t pk = p0 + k * p1, qk = q0 + k * q1;
-            if (std::fabs(magnitude - static_cast<double>(pk) / static_cast<double>(qk)) <
-                std::fabs(magnitude - static_cast<double>(p1) / static_cast<double>(q1)))
-                return {pk, qk};
+        if (q1 > 0 && a > (limit - q0) / q1)
             break;
-        }
         const std::int64_t p2 = p0 + a * p1, q2 = q0 + a * q1;
         p0 = p1, q0 = q1, p1 = p2, q1 = q2;
         if (rest - whole < 1e-12)
@@ -176,7 +178,7 @@ void fillFraction(const FormatSection& section, double magnitude, Fill& fill) {
     if (section.fixedDenominator > 0)
         numerator = static_cast<std::int64_t>(std::floor(part * static_cast<double>(limit) + 0.5));
     else
-        std::tie(numerator, denominator) = nearestFraction(part, limit);
+        std::tie(numerator, denominator) = lastConvergent(part, limit);
     if (hasWhole && numerator == denominator) {
         whole += 1;
         numerator = 0;
@@ -371,6 +373,8 @@ NumberFormat::NumberFormat(std::string_view code) {
         return s.type == FormatSection::Type::General && s.tokens.size() == 1 && !s.condition;
     };
     m_plainGeneral = m_numberSections.empty() || (m_numberSections.size() == 1 && plain(m_numberSections[0]));
+    for (std::size_t i = 0; i < m_numberSections.size(); ++i)
+        m_showsMinus[i] = takesPositives(m_numberSections[i]);
 }
 
 NumberFormat::NumberFormat(const NumberFormat&) = default;
@@ -400,6 +404,28 @@ const FormatSection* NumberFormat::sectionFor(double value) const {
     return nullptr;
 }
 
+// A section shows a negative number's minus sign only if it takes positive numbers too; one
+// that takes negatives alone says so by being chosen. So Excel shows -5 as 5 under "0;0" and
+// "[<0]0", -30 as 30 under "[<-25]0.0;0.0" but -5 there as -5.0, since the section left after
+// "[<-25]" also takes the positives; under "[>=-1]0;0" the rest is all negative, and -2 shows 2.
+// Which section a positive number falls in changes only at the conditions' operands, so the
+// operands, a point between each two of them and one past the last stand for all of them.
+bool NumberFormat::takesPositives(const FormatSection& section) const {
+    std::vector<double> operands;
+    for (const FormatSection& s : m_numberSections)
+        if (s.condition && s.condition->operand > 0)
+            operands.push_back(s.condition->operand);
+    std::sort(operands.begin(), operands.end());
+    const auto takes = [&](double value) { return sectionFor(value) == &section; };
+    double below = 0;
+    for (const double operand : operands) {
+        if (takes(below / 2 + operand / 2) || takes(operand))
+            return true;
+        below = operand;
+    }
+    return takes(below == 0 ? 1 : below * 2);
+}
+
 void NumberFormat::format(double value, DateSystem dates, std::string& out) const {
     if (m_plainGeneral || !std::isfinite(value)) {
         appendGeneral(value, out);
@@ -410,13 +436,8 @@ void NumberFormat::format(double value, DateSystem dates, std::string& out) cons
         out += unshowable;
         return;
     }
-    // Only the first section shows a minus, and not when its condition is what makes a
-    // number negative ("[<0]").
-    const auto& condition = section->condition;
-    const bool negativeCondition =
-        condition && condition->operand == 0 &&
-        (condition->comparison == Comparison::Less || condition->comparison == Comparison::LessOrEqual);
-    const bool negative = value < 0 && section == m_numberSections.data() && !negativeCondition;
+    const bool negative =
+        value < 0 && m_showsMinus[static_cast<std::size_t>(section - m_numberSections.data())];
     const double magnitude = std::fabs(value);
     switch (section->type) {
     case FormatSection::Type::Date:
@@ -441,7 +462,7 @@ void NumberFormat::formatText(std::string_view text, std::string& out) const {
         return;
     }
     for (const FormatToken& token : m_textSection[0].tokens)
-        if (token.kind == TokenKind::Text)
+        if (token.kind == TokenKind::Text || token.kind == TokenKind::General)
             out += text;
         else if (token.kind == TokenKind::Literal)
             out += token.text;

@@ -5,6 +5,7 @@
 #include "sheets/builtin_formats.h"
 #include "sheets/date_system.h"
 
+#include <array>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,11 +38,14 @@ public:
 
 private:
     const FormatSection* sectionFor(double value) const;
+    bool takesPositives(const FormatSection& section) const;
 
     // The sections numbers are shown through, in the code's order (at most three).
     std::vector<FormatSection> m_numberSections;
     // The section text is shown through, if the code has one.
     std::vector<FormatSection> m_textSection;
+    // Of each number section: whether a negative number it shows keeps its minus sign.
+    std::array<bool, 3> m_showsMinus{};
     // A code that is General alone takes the short way for every cell.
     bool m_plainGeneral = true;
 };

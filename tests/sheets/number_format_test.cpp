@@ -63,9 +63,14 @@ const Case cases[] = {
     {"condition second", "[>=100][Red]0;[<0]0.0;0.00", -3, "3.0"},
     {"condition neither", "[>=100][Red]0;[<0]0.0;0.00", 7, "7.00"},
     {"condition drops sign", "[<0]\"neg\"0;0", -5, "neg5"},
-    {"first section keeps sign", "[<=-10]0;0", -20, "-20"},
-    {"third section drops sign", "[>=100]0;[<=-10]0.0;0.00", -3, "3.00"},
-    {"unconditioned takes the rest", "[>=100]0;0.0", -5, "5.0"},
+    {"condition over both signs keeps sign", "[<100]0;0.0", -12, "-12"},
+    {"negative-only condition drops sign", "[<-25]0.0;0.0", -30, "30.0"},
+    {"negative-only general drops sign", "[<-25]General;General", -30, "30"},
+    {"the rest keeps sign beside positives", "[<-25]0.0;0.0", -5, "-5.0"},
+    {"the rest drops sign when all negative", "[>=-1]0;0", -2, "2"},
+    {"the rest keeps sign below a positive", "[>=1]0;0", -2, "-2"},
+    {"third section keeps sign beside positives", "[>=100]0;[<=-10]0.0;0.00", -3, "-3.00"},
+    {"unconditioned takes the rest", "[>=100]0;0.0", -5, "-5.0"},
     {"no section takes it", "[>10]0", 5, "########"},
     {"text section skipped for numbers", "h\"时\"mm\"分\";@", 0.5, "12时00分"},
     {"quoted text", "0.00\"元\"", 5, "5.00元"},
@@ -79,6 +84,8 @@ const Case cases[] = {
     {"no text section", "0.00", "abc", "abc"},
     {"fourth section", "0;-0;0;\"x\"@\"y\"", "abc", "xabcy"},
     {"fourth section without @", "0;-0;0;\"fixed\"", "abc", "fixed"},
+    {"fourth section general", "0;-0;0;General", "foo", "foo"},
+    {"fourth section general quoted", "0;-0;0;\"<\"General\">\"", "foo", "<foo>"},
     {"accounting text", "_ * #,##0_ ;_ * \\-#,##0_ ;_ * \"-\"_ ;_ @_ ", "abc", " abc ", 41},
     // Digits and General.
     {"zero", "General", 0, "0"},
@@ -86,10 +93,13 @@ const Case cases[] = {
     {"eleven digits in full", "General", 12345678901, "12345678901"},
     {"eleven digits negative", "General", -12345678901, "-12345678901"},
     {"twelve digits scientific", "General", 123456789012, "1.23457E+11"},
-    {"twelve digits negative", "General", -123456789012, "-1.2346E+11"},
+    {"twelve digits negative", "General", -123456789012, "-1.23457E+11"},
+    {"eleven characters", "General", 1.127783765, "1.127783765"},
+    {"minus sign not counted", "General", -1.127783765, "-1.127783765"},
+    {"small negative scientific", "General", -0.0000123456789, "-1.23457E-05"},
     {"fifteen digits kept", "General", 0.1 + 0.2, "0.3", 0},
     {"decimals cut to eleven", "General", 1234567.891234, "1234567.891"},
-    {"negative counts its sign", "General", -0.1234567890123, "-0.12345679"},
+    {"negative decimals cut to eleven", "General", -0.1234567890123, "-0.123456789"},
     {"general rounds half up", "General", 123456789.15, "123456789.2"},
     {"rounds into twelve digits", "General", 99999999999.5, "1E+11"},
     {"rounds to a whole", "General", 12345678901.5, "12345678902"},
@@ -133,13 +143,25 @@ const Case cases[] = {
     {"whole blanks fraction", "# ?/?", 2, "2    "},
     {"zero shows 0", "# ?/?", 0, "0    "},
     {"two digit padding", "# ?\?/??", 0.5, "  1/2 ", 13},
-    {"two digit nearest", "# ?\?/??", 3.14159, "3 14/99"},
+    {"two digit convergent", "# ?\?/??", 3.14159, "3  1/7 "},
+    {"three digit convergent", "# ??\?/???", 3.14159, "3  16/113"},
+    {"convergent, not the nearer 2/7", "# ?/?", 12.3, "12 1/3"},
+    {"0.3 is held under 3/10", "?/?", 0.3, "2/7"},
+    {"0.3 with a whole part", "# ?/?", 0.3, " 2/7"},
+    {"convergent, not the nearer 20/87", "# ?\?/??", 0.23, "  3/13"},
+    {"one digit of 123.456", "# ?/?", 123.456, "123 1/2"},
+    {"two digits of 123.456", "# ?\?/??", 123.456, "123 26/57"},
+    {"three digits of 123.456", "# ??\?/???", 123.456, "123  57/125"},
     {"improper", "?/?", 0.333, "1/3"},
     {"improper above one", "?/?", 2.5, "5/2"},
     {"improper zero", "?/?", -0.05, "0/1"},
     {"rounds up to whole", "# ?/?", 0.999, "1    "},
     {"fixed denominator", "# ?/8", 3.75, "3 6/8"},
     {"fixed hundredths", "?/100", 0.37, "37/100"},
+    {"halves blank for a whole", "# ?/2", 1, "1    "},
+    {"sixteenths blank for a whole", "# ?\?/16", 1, "1      "},
+    {"eighths round up to a whole", "# ?/8", 2.97, "3    "},
+    {"fixed whole without a whole part", "?/100", 1, "100/100"},
     {"negative fraction", "# ?/?", -1.5, "-1 1/2"},
     // Dates and times: serials both ways, the 1900 leap day, 1904, ISO text.
     {"date and time", "yyyy/m/d h:mm", 46000.5, "2025/12/9 12:00", 22},
@@ -230,27 +252,31 @@ TEST(DateSerial, EveryDateReadsBackAsItsSerial) {
     }
 }
 
-// Whole, numerator and denominator of a shown fraction, read back.
-double readFraction(std::string text) {
-    const bool negative = !text.empty() && text[0] == '-';
+struct ShownFraction {
     double whole = 0, numerator = 0, denominator = 1;
-    for (std::size_t at = negative ? 1 : 0; text.find_first_not_of(' ', at) != std::string::npos;) {
+};
+
+// Whole, numerator and denominator of a shown fraction, read back without its sign.
+ShownFraction readFraction(const std::string& text) {
+    ShownFraction shown;
+    for (std::size_t at = text.find_first_not_of('-');
+         text.find_first_not_of(' ', at) != std::string::npos;) {
         std::size_t used = 0;
         const double number = std::stod(text.substr(at), &used);
         at += used;
         if (at < text.size() && text[at] == '/') {
-            numerator = number;
-            denominator = std::stod(text.substr(at + 1), &used);
+            shown.numerator = number;
+            shown.denominator = std::stod(text.substr(at + 1), &used);
             break;
         }
-        whole = number;
+        shown.whole = number;
     }
-    const double magnitude = whole + numerator / denominator;
-    return negative ? -magnitude : magnitude;
+    return shown;
 }
 
-// General's text reads back as the value to its shown digits and fits the cell; "# ??\?/???"
-// comes as near to the value as the best fraction a naive search over every denominator finds.
+// General's text reads back as the value to its shown digits and fits the cell, a minus sign
+// aside. "# ??\?/???" shows the last convergent that fits, which no denominator under 1000
+// beats at |q x - p|, as a naive search over every denominator finds.
 TEST(NumberFormat, RandomValuesReadBack) {
     std::mt19937_64 random(7);
     std::uniform_real_distribution<double> mantissa(-10, 10);
@@ -262,16 +288,17 @@ TEST(NumberFormat, RandomValuesReadBack) {
         general.format(value, d1900, text);
         fraction.format(value, d1900, mixed);
         SCOPED_TRACE(text + " | " + mixed);
-        const bool wholeNegative = text[0] == '-' && text.find_first_of(".E") == std::string::npos;
-        EXPECT_LE(text.size(), wholeNegative ? 12u : 11u);
+        EXPECT_LE(text.size(), value < 0 ? 12u : 11u);
         EXPECT_NEAR(value, std::stod(text), std::fabs(value) * 5e-5);
         if (std::fabs(value) >= 1e6) // read back, larger wholes leave too few bits for the fraction
             continue;
-        const double part = std::fabs(value) - std::floor(std::fabs(value));
+        const double whole = std::floor(std::fabs(value)), part = std::fabs(value) - whole;
         double best = 1;
         for (int q = 1; q < 1000; ++q)
-            best = std::min(best, std::fabs(part - std::floor(part * q + 0.5) / q));
-        EXPECT_LE(std::fabs(std::fabs(value) - std::fabs(readFraction(mixed))), best + 1e-9);
+            best = std::min(best, std::fabs(part * q - std::floor(part * q + 0.5)));
+        const ShownFraction shown = readFraction(mixed);
+        const double p = (shown.whole - whole) * shown.denominator + shown.numerator;
+        EXPECT_LE(std::fabs(part * shown.denominator - p), best + 1e-6);
     }
 }
 
