@@ -192,6 +192,8 @@ void Form1Window::createControls() {
     for (const ControlSpec& entry : controlTable) {
         if (entry.kind == ControlKind::Field)
             SetWindowSubclass(control(entry.id), fieldProcedure, 0, reinterpret_cast<DWORD_PTR>(this));
+        else if (entry.kind == ControlKind::Count)
+            SetWindowSubclass(control(entry.id), countProcedure, 0, reinterpret_cast<DWORD_PTR>(this));
     }
 }
 
@@ -303,6 +305,37 @@ LRESULT CALLBACK Form1Window::fieldProcedure(HWND field, UINT message, WPARAM wP
     return result;
 }
 
+// A count is clicked as a button is: pressed, then released over it; a press taken back by
+// releasing the button elsewhere is no click. The static control's own STN_CLICKED comes on
+// the press and goes unused. The second press of a double click is a click of its own.
+LRESULT CALLBACK Form1Window::countProcedure(HWND count, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                             DWORD_PTR self) {
+    switch (message) {
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        SetCapture(count);
+        return 0;
+    case WM_LBUTTONUP:
+        if (GetCapture() == count) {
+            ReleaseCapture();
+            RECT area;
+            GetClientRect(count, &area);
+            const POINT at{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+            auto& window = *reinterpret_cast<Form1Window*>(self);
+            const auto id = static_cast<std::size_t>(GetDlgCtrlID(count) - controlWindowId(ControlId{}));
+            if (PtInRect(&area, at) && window.m_handlers[id])
+                (window.m_form.*window.m_handlers[id])();
+        }
+        return 0;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(count, countProcedure, 0);
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(count, message, wParam, lParam);
+}
+
 LRESULT Form1Window::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_COMMAND:
@@ -362,9 +395,9 @@ LRESULT Form1Window::handleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(m_window, message, wParam, lParam);
 }
 
-// Clicks come as BN_CLICKED and STN_CLICKED (both 0). Enter comes from the dialog manager
-// as IDOK and presses the focused button, if one has the focus; Escape comes as IDCANCEL
-// and closes nothing.
+// A button's click comes as BN_CLICKED; a count's comes from its own procedure. Enter comes from the dialog
+// manager as IDOK and presses the focused button, if one has the focus; Escape comes as IDCANCEL and closes
+// nothing.
 void Form1Window::onCommand(WORD id, WORD code) {
     if (id == IDOK) {
         const HWND focus = GetFocus();
@@ -378,7 +411,7 @@ void Form1Window::onCommand(WORD id, WORD code) {
     if (code != BN_CLICKED || row < 0 || row >= static_cast<int>(controlTable.size()))
         return;
     const auto handler = m_handlers[static_cast<std::size_t>(row)];
-    if (handler && controlTable[static_cast<std::size_t>(row)].kind != ControlKind::Field)
+    if (handler && controlTable[static_cast<std::size_t>(row)].kind == ControlKind::Button)
         (m_form.*handler)();
 }
 

@@ -73,6 +73,8 @@ private:
     static LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK fieldProcedure(HWND field, UINT message, WPARAM wParam, LPARAM lParam,
                                            UINT_PTR subclass, DWORD_PTR self);
+    static LRESULT CALLBACK countProcedure(HWND count, UINT message, WPARAM wParam, LPARAM lParam,
+                                           UINT_PTR subclass, DWORD_PTR self);
     LRESULT handleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
     void createControls();

@@ -327,6 +327,10 @@ TEST_F(Form1WindowTest, EveryControlReachesItsHandler) {
 
     for (const auto& [count, shown] : {std::pair{Label3, L"1"}, std::pair{Label5, L"3"}}) {
         SetWindowTextW(control(count), L"");
+        SendMessageW(control(count), WM_LBUTTONDOWN, MK_LBUTTON, 0); // taken back outside: no click
+        SendMessageW(control(count), WM_LBUTTONUP, 0, MAKELPARAM(-5, -5));
+        pump();
+        EXPECT_EQ(L"", text(count));
         click(count);
         EXPECT_EQ(shown, text(count));
     }
