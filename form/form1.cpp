@@ -33,7 +33,7 @@ constexpr std::string_view outOfMemory = "失败，内存不足，无法完成�
 constexpr std::string_view fileCannotOpen = "无法打开文件:";
 constexpr std::string_view fileNotAReport = "无法导入，这不是报表文件:";
 constexpr std::string_view fileReportKinds =
-    "可以导入的文件：XLSX、XLSM、XLS、ET、ODS 工作簿，CSV、TXT 文本文件";
+    "可以导入的文件：XLSX、XLSM、XLS、ET、ODS 工作簿，网页格式、XML 格式的 XLS 表格，CSV、TXT 文本文件";
 constexpr std::string_view fileOtherKind = "无法导入这种表格文件:";
 constexpr std::string_view fileSaveAsXlsx = "请在WPS或EXCEL里打开它，另存为XLSX格式，再导入另存的文件";
 constexpr std::string_view fileDamaged = "文件已损坏，无法导入:";
@@ -75,7 +75,9 @@ std::string fileNotice(const FileImportResult& result) {
     case FileFailure::Damaged:
         return lines({fileDamaged, path, detail, nothingImported});
     case FileFailure::Encrypted:
-        return lines({fileEncrypted, path, fileRemovePassword, nothingImported});
+        if (detail.empty())
+            return lines({fileEncrypted, path, fileRemovePassword, nothingImported});
+        return lines({fileEncrypted, path, detail, fileRemovePassword, nothingImported});
     case FileFailure::Empty:
         return lines({fileEmpty, path, nothingImported});
     case FileFailure::OutOfMemory:

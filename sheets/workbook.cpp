@@ -74,7 +74,10 @@ struct CompoundKind {
 constexpr CompoundKind compoundKinds[] = {
     {"Workbook", false, readXls},
     {"Book", false, readXls}, // Excel 5.0/95, told apart by its first record
-    {"EncryptedPackage", false, nullptr, Problem::Encrypted, "受密码保护的 Excel 工作簿（.xlsx）"},
+    // Encrypted with AES, which takes a crypto library, even under the default password Excel
+    // opens without asking: the notice says so.
+    {"EncryptedPackage", false, nullptr, Problem::Encrypted,
+     "加密的 Excel 工作簿（.xlsx），Excel 打开时不问密码的也用默认密码加密了"},
     {"WordDocument", false, nullptr, Problem::NotASpreadsheet, "Word 文档"},
     {"PowerPoint Document", false, nullptr, Problem::NotASpreadsheet, "PowerPoint 演示文稿"},
     {"ET", true, nullptr, Problem::OtherSpreadsheet, "WPS 表格文件（.et）"},

@@ -207,7 +207,7 @@ TEST_F(Form1Test, ExportFailureNamesThePathAndTheReason) {
 }
 
 // A file that is no report keeps in its notice what it is; one under a password gets the
-// password notice, not the one for a damaged file.
+// password notice, not the one for a damaged file, and says what kind of file it is.
 TEST_F(Form1Test, FileNoticeSaysWhatTheFileIs) {
     using namespace sheets::testing;
     const struct {
@@ -217,7 +217,7 @@ TEST_F(Form1Test, FileNoticeSaysWhatTheFileIs) {
     } cases[] = {
         {"图.png", std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16), "PNG 图片"},
         {"密.xlsx", compoundFile({{"EncryptionInfo", "i"}, {"EncryptedPackage", "p"}}),
-         "文件设有密码，无法导入:"},
+         "密.xlsx\r\n加密的 Excel 工作簿（.xlsx）"},
         {"密.xls",
          compoundFile({{"Workbook", workbookStream(record(0x002F, le(1, 6)), {{numberCell(0, 0, 1)}})}}),
          "文件设有密码，无法导入:"},
