@@ -6,6 +6,7 @@
 #include "sheets/cell_formats.h"
 #include "sheets/date_serial.h"
 #include "sheets/number_format.h"
+#include "sheets/scan_cursor.h"
 #include "sheets/sheet_writer.h"
 #include "sheets/visible_sheets.h"
 #include "sheets/xml.h"
@@ -289,6 +290,107 @@ private:
     std::int32_t m_lastColumn = 0;
 };
 
+// The attributes that place a row or a cell and give its style, "" when absent.
+struct Placement {
+    std::string_view index, span, style, across, down;
+
+    bool take(std::string_view name, std::string_view value) {
+        std::string_view* to = name == "Index"         ? &index
+                               : name == "Span"        ? &span
+                               : name == "StyleID"     ? &style
+                               : name == "MergeAcross" ? &across
+                               : name == "MergeDown"   ? &down
+                                                       : nullptr;
+        if (to && !to->data()) // the first of a repeated attribute, as XmlScanner takes it
+            *to = value;
+        return true;
+    }
+};
+
+// Rows and cells as Excel and LibreOffice write them, straight from the input: a row's tag, or
+// a cell with at most one Data of plain text, without prefixes, entities or CR. At anything
+// else it stops, leaving the input where that starts, for the XmlScanner to go on from.
+// Whatever it hands out is what the XmlScanner would have found there.
+class RowScanner {
+public:
+    enum class Item {
+        Row,      // a row's start tag
+        EmptyRow, // a row written <Row/>
+        Cell,     // a whole cell: hasData(), type() and value() tell its Data
+        RowEnd,   // the end of a row this scanner started
+        Other,    // something this scanner does not take is next
+    };
+
+    explicit RowScanner(PieceInput& input) : m_in(input) {}
+
+    // The next item: between rows when `inRow` is false, in a row otherwise, which this
+    // scanner started when `started` is true.
+    Item next(bool inRow, bool started) {
+        const Scan scan = scanWhole<Scan>(m_in, [&](ScanCursor& at) { return scanItem(at, inRow, started); });
+        switch (scan) {
+        case Scan::Row:
+            return Item::Row;
+        case Scan::EmptyRow:
+            return Item::EmptyRow;
+        case Scan::Cell:
+            return Item::Cell;
+        case Scan::RowEnd:
+            return Item::RowEnd;
+        default:
+            return Item::Other;
+        }
+    }
+
+    const Placement& placement() const { return m_placement; }
+    bool hasData() const { return m_hasData; }
+    std::string_view type() const { return m_type; }
+    std::string_view value() const { return m_value; }
+
+private:
+    enum class Scan { Row, EmptyRow, Cell, RowEnd, Other, Skipped, Incomplete };
+
+    Scan scanItem(ScanCursor& at, bool inRow, bool started) {
+        if (at.skipSpaces())
+            return Scan::Skipped;
+        m_placement = {};
+        m_hasData = false;
+        bool empty = false;
+        const auto place = [&](std::string_view name, std::string_view value) {
+            return m_placement.take(name, value);
+        };
+        if (!inRow) {
+            if (!at.tagName("<Row") || !at.attributes(empty, place))
+                return at.stopped<Scan>();
+            return empty ? Scan::EmptyRow : Scan::Row;
+        }
+        if (started && at.literal("</Row>"))
+            return Scan::RowEnd;
+        if (at.cut || !at.tagName("<Cell") || !at.attributes(empty, place))
+            return at.stopped<Scan>();
+        if (empty)
+            return Scan::Cell;
+        if (!at.spaces())
+            return at.stopped<Scan>();
+        if (at.literal("</Cell>"))
+            return Scan::Cell;
+        m_type = {};
+        const auto typed = [&](std::string_view name, std::string_view value) {
+            m_type = value;
+            return name == "Type";
+        };
+        if (at.cut || !at.tagName("<Data") || !at.attributes(empty, typed) || empty || !at.text(m_value) ||
+            !at.literal("</Data>") || !at.spaces() || !at.literal("</Cell>"))
+            return at.stopped<Scan>();
+        m_hasData = true;
+        return Scan::Cell;
+    }
+
+    PieceInput& m_in;
+    Placement m_placement;
+    bool m_hasData = false;
+    std::string_view m_type, m_value;
+};
+
 class XmlSpreadsheetReader {
 public:
     XmlSpreadsheetReader(std::string_view bytes, SheetSink& sink)
@@ -317,7 +419,13 @@ private:
     }
 
     void scan() {
-        for (auto event = m_xml.next(); event != XmlScanner::Event::Done; event = m_xml.next()) {
+        for (;;) {
+            if (m_table >= 0 && m_cell < 0 && m_depth == (m_row < 0 ? m_table : m_row) &&
+                !m_xml.isEmptyElement())
+                scanFast();
+            const auto event = m_xml.next();
+            if (event == XmlScanner::Event::Done)
+                break;
             if (event == XmlScanner::Event::Start) {
                 ++m_depth;
                 start(m_xml.name());
@@ -332,18 +440,64 @@ private:
         }
     }
 
+    // The rows and cells the row scanner takes, until anything else, which m_xml goes on from.
+    void scanFast() {
+        RowScanner fast(m_xml.input());
+        for (;;) {
+            switch (fast.next(m_row >= 0, m_rowScanned)) {
+            case RowScanner::Item::Row:
+                ++m_depth;
+                startRow(fast.placement());
+                m_rowScanned = true;
+                break;
+            case RowScanner::Item::EmptyRow:
+                startRow(fast.placement());
+                m_row = -1;
+                break;
+            case RowScanner::Item::Cell:
+                ++m_depth;
+                startCell(fast.placement());
+                if (fast.hasData()) {
+                    ++m_depth;
+                    startData(fast.type());
+                    addData(fast.value());
+                    --m_depth;
+                }
+                m_cell = -1;
+                --m_depth;
+                break;
+            case RowScanner::Item::RowEnd:
+                m_row = -1;
+                m_rowScanned = false;
+                --m_depth;
+                break;
+            case RowScanner::Item::Other:
+                if (m_rowScanned)
+                    m_xml.opened("Row");
+                m_rowScanned = false;
+                return;
+            }
+        }
+    }
+
+    // The attributes of the element m_xml stands at that place it.
+    Placement placement() const {
+        return {m_xml.attribute("Index"), m_xml.attribute("Span"), m_xml.attribute("StyleID"),
+                m_xml.attribute("MergeAcross"), m_xml.attribute("MergeDown")};
+    }
+
     void start(std::string_view name) {
         if (m_depth <= 3)
             m_names[m_depth - 1] = name;
         if (m_cell >= 0) {
             if (m_depth == m_cell + 1 && name == "Data" && !m_hadData)
-                startData();
+                startData(m_xml.attribute("Type"));
         } else if (m_row >= 0) {
             if (m_depth == m_row + 1 && name == "Cell")
-                startCell();
+                startCell(placement());
         } else if (m_table >= 0) {
             if (m_depth == m_table + 1 && name == "Row")
-                startRow();
+                startRow(placement());
             else if (m_depth == m_table + 1 && name == "Column")
                 column();
         } else if (m_worksheet >= 0) {
@@ -406,20 +560,22 @@ private:
 
     void startTable() {
         m_table = m_depth;
-        m_tableStyle = styleOf(0);
+        m_tableStyle = styleOf(m_xml.attribute("StyleID"), 0);
         m_columnStyles.clear();
         m_nextColumnElement = 1;
     }
 
     // A Column element: its ss:StyleID is the style of the cells in its columns that have none.
     void column() {
-        const std::int32_t first = static_cast<std::int32_t>(index(m_nextColumnElement, maxColumns));
+        const Placement at = placement();
+        const std::int32_t first =
+            static_cast<std::int32_t>(index(at.index, m_nextColumnElement, maxColumns));
         if (first < m_nextColumnElement)
             m_xml.fail("列的位置顺序错乱");
-        const std::int64_t span = count("Span", maxColumns);
+        const std::int64_t span = count("Span", at.span, maxColumns);
         const std::int32_t last = static_cast<std::int32_t>(std::min<std::int64_t>(first + span, maxColumns));
         m_nextColumnElement = last + 1;
-        const std::uint32_t style = styleOf(m_tableStyle);
+        const std::uint32_t style = styleOf(at.style, m_tableStyle);
         if (style == m_tableStyle)
             return;
         if (m_columnStyles.size() < static_cast<std::size_t>(last))
@@ -427,41 +583,41 @@ private:
         std::fill(m_columnStyles.begin() + first - 1, m_columnStyles.begin() + last, style);
     }
 
-    void startRow() {
-        if (m_nextRow > maxRows && m_xml.attribute("Index").empty()) {
+    void startRow(const Placement& at) {
+        if (m_nextRow > maxRows && at.index.empty()) {
             m_rowNumber = maxRows + 1;
             m_xml.fail("行超出工作表范围");
         }
-        const std::int64_t row = index(m_nextRow, maxRows);
+        const std::int64_t row = index(at.index, m_nextRow, maxRows);
         if (row < m_nextRow)
             m_xml.fail("行的位置顺序错乱");
         m_rowNumber = row;
         m_row = m_depth;
-        m_nextRow = std::min(row + 1 + count("Span", maxRows), maxRows + 1);
+        m_nextRow = std::min(row + 1 + count("Span", at.span, maxRows), maxRows + 1);
         m_column = 0;
         m_nextColumn = 1;
-        m_rowStyle = m_xml.attribute("StyleID").empty() ? -1 : static_cast<std::int64_t>(styleOf(0));
+        m_rowStyle = at.style.empty() ? -1 : static_cast<std::int64_t>(styleOf(at.style, 0));
     }
 
-    void startCell() {
+    void startCell(const Placement& at) {
         m_cell = m_depth;
         m_hadData = false;
         std::int32_t column = 0;
-        if (m_xml.attribute("Index").empty()) {
+        if (at.index.empty()) {
             column = m_coverage.firstFree(m_nextColumn, m_rowNumber);
             if (column > maxColumns) {
                 m_column = column;
                 m_xml.fail("单元格超出工作表范围");
             }
         } else {
-            column = static_cast<std::int32_t>(index(m_nextColumn, maxColumns));
+            column = static_cast<std::int32_t>(index(at.index, m_nextColumn, maxColumns));
             m_column = column;
             if (column < m_nextColumn)
                 m_xml.fail("单元格顺序错乱");
         }
         m_column = column;
-        const std::int64_t across = count("MergeAcross", maxColumns);
-        const std::int64_t down = count("MergeDown", maxRows);
+        const std::int64_t across = count("MergeAcross", at.across, maxColumns);
+        const std::int64_t down = count("MergeDown", at.down, maxRows);
         if (column + across > maxColumns || m_rowNumber + down > maxRows)
             m_xml.fail("合并区域超出工作表范围");
         const auto last = static_cast<std::int32_t>(column + across);
@@ -469,8 +625,8 @@ private:
             m_coverage.cover(column, last, m_rowNumber + down);
         m_nextColumn = last + 1;
         std::uint32_t style = 0;
-        if (!m_xml.attribute("StyleID").empty())
-            style = styleOf(0);
+        if (!at.style.empty())
+            style = styleOf(at.style, 0);
         else if (m_rowStyle >= 0)
             style = static_cast<std::uint32_t>(m_rowStyle);
         else if (static_cast<std::size_t>(column) <= m_columnStyles.size())
@@ -480,10 +636,9 @@ private:
         m_cellStyle = style;
     }
 
-    void startData() {
+    void startData(std::string_view type) {
         m_data = m_depth;
         m_hadData = true;
-        const std::string_view type = m_xml.attribute("Type");
         if (type == "String")
             m_type = Type::String;
         else if (type == "Number")
@@ -504,13 +659,31 @@ private:
         m_data = -1;
         std::string& text = m_cells.text();
         const NumberFormat& format = m_styles.format(m_cellStyle);
-        // Errors, and most strings, show as written.
-        const bool asWritten = m_type == Type::Error || (m_type == Type::String && format.showsTextAsIs());
-        if (text.size() > m_dataStart && !asWritten) {
+        if (text.size() > m_dataStart && !showsAsWritten(format)) {
             m_value.assign(text, m_dataStart);
             text.resize(m_dataStart);
             show(format, m_value, text);
         }
+        addCell();
+    }
+
+    // The whole value of the Data begun last, as the row scanner found it.
+    void addData(std::string_view value) {
+        m_data = -1;
+        const NumberFormat& format = m_styles.format(m_cellStyle);
+        if (value.empty() || showsAsWritten(format))
+            m_cells.text() += value;
+        else
+            show(format, value, m_cells.text());
+        addCell();
+    }
+
+    // Errors, and most strings, show as written.
+    bool showsAsWritten(const NumberFormat& format) const {
+        return m_type == Type::Error || (m_type == Type::String && format.showsTextAsIs());
+    }
+
+    void addCell() {
         m_cells.add(m_rowNumber, m_column, m_dataStart);
         // Nothing reaches the sink before the worksheet ends: it is polled now and then.
         if (++m_unpolled == 1u << 14) {
@@ -552,9 +725,8 @@ private:
         }
     }
 
-    // The element's ss:Index, from 1, or `next` when it has none.
-    std::int64_t index(std::int64_t next, std::int64_t limit) {
-        const std::string_view text = m_xml.attribute("Index");
+    // An ss:Index written `text`, from 1, or `next` when there is none.
+    std::int64_t index(std::string_view text, std::int64_t next, std::int64_t limit) {
         if (text.empty())
             return next;
         const auto value = parseNumber(text, limit + 1);
@@ -564,9 +736,8 @@ private:
             m_xml.fail("位置超出工作表范围");
         return *value;
     }
-    // The element's count attribute `name`, 0 when it has none.
-    std::int64_t count(std::string_view name, std::int64_t limit) {
-        const std::string_view text = m_xml.attribute(name);
+    // The count attribute `name` written `text`, 0 when there is none.
+    std::int64_t count(std::string_view name, std::string_view text, std::int64_t limit) {
         if (text.empty())
             return 0;
         const auto value = parseNumber(text, limit + 1);
@@ -574,9 +745,8 @@ private:
             m_xml.fail("属性 " + std::string(name) + " 的值“" + std::string(text) + "”无效");
         return *value;
     }
-    // The style the element's ss:StyleID names, `none` when it names none.
-    std::uint32_t styleOf(std::uint32_t none) const {
-        const std::string_view id = m_xml.attribute("StyleID");
+    // The style an ss:StyleID names, `none` when there is none.
+    std::uint32_t styleOf(std::string_view id, std::uint32_t none) const {
         return id.empty() ? none : m_styles.find(id);
     }
 
@@ -598,6 +768,7 @@ private:
     std::int64_t m_nextRow = 1;
     std::int64_t m_rowNumber = 0;
     std::int64_t m_rowStyle = -1;
+    bool m_rowScanned = false; // the open row was started by the row scanner
     std::int32_t m_nextColumn = 1;
     std::int32_t m_column = 0;
     std::uint32_t m_cellStyle = 0;
