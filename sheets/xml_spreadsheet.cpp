@@ -5,6 +5,7 @@
 
 #include "sheets/cell_formats.h"
 #include "sheets/date_serial.h"
+#include "sheets/gb18030.h"
 #include "sheets/number_format.h"
 #include "sheets/scan_cursor.h"
 #include "sheets/sheet_writer.h"
@@ -390,6 +391,64 @@ private:
     bool m_hasData = false;
     std::string_view m_type, m_value;
 };
+
+// The encoding a document's XML declaration names, in lower case; "" when it names none.
+std::string declaredEncoding(std::string_view bytes) {
+    const std::string_view declaration = bytes.substr(0, std::min(bytes.find("?>"), std::size_t{256}));
+    if (!declaration.starts_with("<?xml"))
+        return {};
+    std::size_t at = declaration.find("encoding");
+    if (at == std::string_view::npos)
+        return {};
+    at = declaration.find_first_of("\"'", at);
+    const std::size_t end = at == std::string_view::npos ? at : declaration.find(declaration[at], at + 1);
+    if (end == std::string_view::npos)
+        return {};
+    std::string name(declaration.substr(at + 1, end - at - 1));
+    for (char& c : name)
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    return name;
+}
+
+// The document as UTF-8, decoded into `decoded` when it is written otherwise: UTF-16 told by
+// its byte-order mark, and GB18030 (GBK, GB2312) when its declaration names it, as Chinese
+// business systems write.
+std::string_view utf8Document(std::string_view bytes, std::string& decoded) {
+    if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+        const bool little = bytes[0] == '\xFF';
+        std::u16string units(bytes.size() / 2 - 1, u'\0');
+        for (std::size_t i = 0; i < units.size(); ++i) {
+            const auto first = static_cast<unsigned char>(bytes[2 + 2 * i]);
+            const auto second = static_cast<unsigned char>(bytes[3 + 2 * i]);
+            units[i] = static_cast<char16_t>(little ? first | second << 8 : first << 8 | second);
+        }
+        decoded.resize(units.size() * 3 + utf16ToUtf8Slack);
+        decoded.resize(static_cast<std::size_t>(utf16ToUtf8(units, false, decoded.data()) - decoded.data()));
+        return decoded;
+    }
+    const std::string encoding = declaredEncoding(bytes);
+    if (encoding != "gb2312" && encoding != "gbk" && encoding != "gb18030" && encoding != "cp936")
+        return bytes;
+    // In pieces cut after a byte below 0x30, which no sequence holds, so that the room a
+    // piece needs, three bytes a byte, is never asked for the whole file at once.
+    constexpr std::size_t piece = std::size_t{1} << 16;
+    decoded.reserve(bytes.size() + bytes.size() / 2);
+    std::string room;
+    const auto cutsAfter = [&](std::size_t end) { return static_cast<unsigned char>(bytes[end - 1]) < 0x30; };
+    for (std::size_t at = 0; at < bytes.size();) {
+        std::size_t end = std::min(bytes.size(), at + piece);
+        while (end < bytes.size() && end > at && !cutsAfter(end))
+            --end;
+        if (end == at) {
+            for (end = at + piece; end < bytes.size() && !cutsAfter(end);)
+                ++end;
+        }
+        room.resize((end - at) * 3);
+        decoded.append(room.data(), decodeGb18030(bytes.substr(at, end - at), room.data()));
+        at = end;
+    }
+    return decoded;
+}
 
 class XmlSpreadsheetReader {
 public:
@@ -782,7 +841,8 @@ private:
 } // namespace
 
 void readXmlSpreadsheet(std::string_view bytes, SheetSink& sink) {
-    XmlSpreadsheetReader(bytes, sink).read();
+    std::string decoded;
+    XmlSpreadsheetReader(utf8Document(bytes, decoded), sink).read();
 }
 
 } // namespace brisquel::sheets

@@ -2,6 +2,7 @@
 // hidden worksheets, and damaged or hostile files.
 #include "sheets/workbook.h"
 #include "text_sink.h"
+#include "unicode/unicode.h"
 
 #include <gtest/gtest.h>
 
@@ -113,6 +114,21 @@ TEST(XmlSpreadsheetReader, HiddenWorksheetsAreLeftOut) {
               readSheets(workbook("", hidden + worksheet("<Row>" + cell("String", "a") + "</Row>") +
                                           veryHidden + worksheet(""))));
     EXPECT_EQ("!4", readSheets(workbook("", hidden + veryHidden + worksheet("<Row><Cell/></Row>"))));
+}
+
+TEST(XmlSpreadsheetReader, ReadsUtf16AndGbkDocuments) {
+    const std::string body = workbook("", worksheet("<Row>" + cell("String", "甲") + "</Row>"));
+    std::u16string units(body.size(), u'\0');
+    units.resize(static_cast<std::size_t>(utf8ToUtf16(body, units.data()) - units.data()));
+    std::string little = "\xFF\xFE", big = "\xFE\xFF";
+    for (const char16_t unit : units) {
+        little += {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+        big += {static_cast<char>(unit >> 8), static_cast<char>(unit & 0xFF)};
+    }
+    std::string gbk = "<?xml version='1.0' encoding='GB2312'?>" + body.substr(body.find('\n'));
+    gbk.replace(gbk.find("甲"), 3, "\xBC\xD7");
+    for (const std::string& file : {little, big, gbk})
+        EXPECT_EQ("甲\r\n", readSheets(file));
 }
 
 TEST(XmlSpreadsheetReader, DamagedAndHostileFilesAreRefused) {
