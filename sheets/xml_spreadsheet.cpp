@@ -350,6 +350,30 @@ public:
 private:
     enum class Scan { Row, EmptyRow, Cell, RowEnd, Other, Skipped, Incomplete };
 
+    // The cursor's literal and tagName, compared inline where the input holds the bytes whole:
+    // a call to memcmp for each of a cell's few tags costs more than the compare.
+    template <std::size_t N> static bool literal(ScanCursor& at, const char (&bytes)[N]) {
+        constexpr std::size_t size = N - 1;
+        if (static_cast<std::size_t>(at.end - at.p) < size)
+            return at.literal(std::string_view(bytes, size));
+        for (std::size_t i = 0; i < size; ++i) {
+            if (at.p[i] != bytes[i])
+                return false;
+        }
+        at.p += size;
+        return true;
+    }
+    template <std::size_t N> static bool tagName(ScanCursor& at, const char (&tag)[N]) {
+        const char* start = at.p;
+        if (!literal(at, tag))
+            return false;
+        if (at.p != at.end && (isXmlSpace(*at.p) || *at.p == '>' || *at.p == '/'))
+            return true;
+        at.cut = at.p == at.end;
+        at.p = start;
+        return false;
+    }
+
     Scan scanItem(ScanCursor& at, bool inRow, bool started) {
         if (at.skipSpaces())
             return Scan::Skipped;
@@ -360,27 +384,27 @@ private:
             return m_placement.take(name, value);
         };
         if (!inRow) {
-            if (!at.tagName("<Row") || !at.attributes(empty, place))
+            if (!tagName(at, "<Row") || !at.attributes(empty, place))
                 return at.stopped<Scan>();
             return empty ? Scan::EmptyRow : Scan::Row;
         }
-        if (started && at.literal("</Row>"))
+        if (started && literal(at, "</Row>"))
             return Scan::RowEnd;
-        if (at.cut || !at.tagName("<Cell") || !at.attributes(empty, place))
+        if (at.cut || !tagName(at, "<Cell") || !at.attributes(empty, place))
             return at.stopped<Scan>();
         if (empty)
             return Scan::Cell;
         if (!at.spaces())
             return at.stopped<Scan>();
-        if (at.literal("</Cell>"))
+        if (literal(at, "</Cell>"))
             return Scan::Cell;
         m_type = {};
         const auto typed = [&](std::string_view name, std::string_view value) {
             m_type = value;
             return name == "Type";
         };
-        if (at.cut || !at.tagName("<Data") || !at.attributes(empty, typed) || empty || !at.text(m_value) ||
-            !at.literal("</Data>") || !at.spaces() || !at.literal("</Cell>"))
+        if (at.cut || !tagName(at, "<Data") || !at.attributes(empty, typed) || empty || !at.text(m_value) ||
+            !literal(at, "</Data>") || !at.spaces() || !literal(at, "</Cell>"))
             return at.stopped<Scan>();
         m_hasData = true;
         return Scan::Cell;
