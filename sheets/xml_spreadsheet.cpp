@@ -172,11 +172,12 @@ private:
 // that no merge covers, found in a few steps however many merges there are.
 class Coverage {
 public:
+    // Uncovers every column at once, through the root: a workbook of many worksheets with a
+    // merge each costs no pass over the columns for each.
     void clear() {
         if (m_lastRow == 0)
             return;
-        std::fill(m_least.begin(), m_least.end(), 0);
-        std::fill(m_assigned.begin(), m_assigned.end(), -1);
+        m_least[1] = m_assigned[1] = 0;
         m_lastRow = 0;
     }
     // Columns `first` to `last` are covered to row `lastRow`.
@@ -655,15 +656,15 @@ private:
             static_cast<std::int32_t>(index(at.index, m_nextColumnElement, maxColumns));
         if (first < m_nextColumnElement)
             m_xml.fail("列的位置顺序错乱");
+        if (first > maxColumns)
+            m_xml.fail("列超出工作表范围");
         const std::int64_t span = count("Span", at.span, maxColumns);
         const std::int32_t last = static_cast<std::int32_t>(std::min<std::int64_t>(first + span, maxColumns));
         m_nextColumnElement = last + 1;
         const std::uint32_t style = styleOf(at.style, m_tableStyle);
         if (style == m_tableStyle)
             return;
-        if (m_columnStyles.size() < static_cast<std::size_t>(last))
-            m_columnStyles.resize(static_cast<std::size_t>(last), m_tableStyle);
-        std::fill(m_columnStyles.begin() + first - 1, m_columnStyles.begin() + last, style);
+        m_columnStyles.push_back({first, last, style});
     }
 
     void startRow(const Placement& at) {
@@ -712,10 +713,8 @@ private:
             style = styleOf(at.style, 0);
         else if (m_rowStyle >= 0)
             style = static_cast<std::uint32_t>(m_rowStyle);
-        else if (static_cast<std::size_t>(column) <= m_columnStyles.size())
-            style = m_columnStyles[static_cast<std::size_t>(column - 1)];
         else
-            style = m_tableStyle;
+            style = columnStyle(column);
         m_cellStyle = style;
     }
 
@@ -808,6 +807,15 @@ private:
         }
     }
 
+    std::uint32_t columnStyle(std::int32_t column) const {
+        if (m_columnStyles.empty())
+            return m_tableStyle;
+        const auto run =
+            std::partition_point(m_columnStyles.begin(), m_columnStyles.end(),
+                                 [&](const ColumnStyle& styled) { return styled.last < column; });
+        return run != m_columnStyles.end() && run->first <= column ? run->style : m_tableStyle;
+    }
+
     // An ss:Index written `text`, from 1, or `next` when there is none.
     std::int64_t index(std::string_view text, std::int64_t next, std::int64_t limit) {
         if (text.empty())
@@ -846,7 +854,11 @@ private:
     std::string m_sheetName;
     std::string m_visibleText;
     std::uint32_t m_tableStyle = 0;
-    std::vector<std::uint32_t> m_columnStyles;
+    struct ColumnStyle {
+        std::int32_t first, last;
+        std::uint32_t style;
+    };
+    std::vector<ColumnStyle> m_columnStyles; // in the order of their columns
     std::int32_t m_nextColumnElement = 1;
     std::int64_t m_nextRow = 1;
     std::int64_t m_rowNumber = 0;

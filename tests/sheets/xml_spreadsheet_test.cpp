@@ -109,12 +109,13 @@ TEST(XmlSpreadsheetReader, StylesShowTheirNumberFormats) {
 }
 
 TEST(XmlSpreadsheetReader, HiddenWorksheetsAreLeftOut) {
-    const std::string hidden =
-        worksheet("<Row>" + cell("String", "h") + "</Row>", "<x:Visible>SheetHidden</x:Visible>");
+    const std::string hidden = worksheet("<Row>" + cell("String", "h", " ss:MergeDown='3'") + "</Row>",
+                                         "<x:Visible>SheetHidden</x:Visible>");
     const std::string veryHidden =
         worksheet("<Row>" + cell("String", "v") + "</Row>", "<Visible>SheetVeryHidden</Visible>");
-    EXPECT_EQ("a\r\n\f",
-              readSheets(workbook("", hidden + worksheet("<Row>" + cell("String", "a") + "</Row>") +
+    // The merge of the hidden worksheet covers nothing of the next one.
+    EXPECT_EQ("\r\na\r\n\f",
+              readSheets(workbook("", hidden + worksheet("<Row/><Row>" + cell("String", "a") + "</Row>") +
                                           veryHidden + worksheet(""))));
     EXPECT_EQ("!4", readSheets(workbook("", hidden + veryHidden + worksheet("<Row><Cell/></Row>"))));
 }
