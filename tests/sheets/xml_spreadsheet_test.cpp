@@ -120,6 +120,16 @@ TEST(XmlSpreadsheetReader, HiddenWorksheetsAreLeftOut) {
     EXPECT_EQ("!4", readSheets(workbook("", hidden + veryHidden + worksheet("<Row><Cell/></Row>"))));
 }
 
+TEST(XmlSpreadsheetReader, IsToldByItsNamespaceAndRoot) {
+    const std::string rows = "<Row>" + cell("String", "a") + "</Row>";
+    EXPECT_EQ("a\r\n", readSheets("<ss:Workbook xmlns:ss='urn:schemas-microsoft-com:office:spreadsheet'>" +
+                                  worksheet(rows) + "</ss:Workbook>"));
+    // A web page naming the namespace goes to the web page reader, which this one would refuse.
+    EXPECT_NE("!2",
+              readSheets("<html xmlns:ss='urn:schemas-microsoft-com:office:spreadsheet'><body><table><tr>"
+                         "<td>a<br></td></tr></table></body></html>"));
+}
+
 TEST(XmlSpreadsheetReader, ReadsUtf16AndGbkDocuments) {
     const std::string body = workbook("", worksheet("<Row>" + cell("String", "甲") + "</Row>"));
     std::u16string units(body.size(), u'\0');
