@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <random>
 #include <regex>
 
@@ -44,6 +45,15 @@ std::string readSheets(const std::string& file) {
     for (std::size_t i = 0; i < sink.sheets.size(); ++i)
         text += (i == 0 ? "" : "\f") + sink.sheets[i];
     return text;
+}
+
+TEST(XmlSpreadsheetReader, ReadsAFileAsLibreOfficeWritesIt) {
+    const auto file = [](const char* name) {
+        std::ifstream in(std::string(BRISQUEL_SHEETS_TEST_DATA) + "/" + name, std::ios::binary);
+        EXPECT_TRUE(in) << name;
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_EQ(file("xmlss-libreoffice.txt"), readSheets(file("xmlss-libreoffice.xml")));
 }
 
 TEST(XmlSpreadsheetReader, CellsLandWhereExcelPutsThem) {
