@@ -123,8 +123,16 @@ struct MarkupKind {
 
 constexpr MarkupKind markupKinds[] = {
     {[](std::string_view h) {
-         return holds(h, "progid=\"excel.sheet\"") ||
-                holds(h, "urn:schemas-microsoft-com:office:spreadsheet");
+         // Its namespace or its processing instruction, and a Workbook for root: a web page that
+         // names the namespace is still a web page.
+         std::size_t at = h.find('<');
+         while (at != h.npos && at + 1 < h.size() && (h[at + 1] == '?' || h[at + 1] == '!'))
+             at = h.find('<', at + 1);
+         const std::string_view root =
+             at == h.npos ? "" : h.substr(at + 1, h.find_first_of(" \t\r\n/>", at) - at - 1);
+         return (holds(h, "progid=\"excel.sheet\"") ||
+                 holds(h, "urn:schemas-microsoft-com:office:spreadsheet")) &&
+                (root == "workbook" || root.ends_with(":workbook"));
      },
      readXmlSpreadsheet},
     {[](std::string_view h) { return holds(h, "<html") || holds(h, "<table") || holds(h, "<!doctype html"); },
