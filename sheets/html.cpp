@@ -8,6 +8,7 @@
 #include "unicode/unicode.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -18,6 +19,10 @@
 #include <queue>
 #include <string>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace brisquel::sheets {
 
@@ -54,8 +59,32 @@ enum class Encoding {
     Gb18030,      // GB18030, and so GBK and GB2312
 };
 
+// What ends the runs of a tag, byte by byte: a page has a few tags for every cell, so their
+// scanning is the reader's hot loop.
+enum : unsigned char {
+    space = 1,        // space, TAB, LF, CR, FF
+    nameEnd = 2,      // a tag's name: a space, '/' or '>'
+    attributeEnd = 4, // an attribute's name: a space, '/', '>' or '='
+    unquotedEnd = 8,  // a bare value: a space or '>'
+    beforeName = 16,  // skipped before an attribute: a space or '/'
+};
+
+constexpr std::array<unsigned char, 256> byteClasses = [] {
+    std::array<unsigned char, 256> classes{};
+    for (const char c : {' ', '\t', '\n', '\r', '\f'})
+        classes[static_cast<unsigned char>(c)] = space | nameEnd | attributeEnd | unquotedEnd | beforeName;
+    classes['/'] = nameEnd | attributeEnd | beforeName;
+    classes['>'] = nameEnd | attributeEnd | unquotedEnd;
+    classes['='] = attributeEnd;
+    return classes;
+}();
+
+bool is(char c, unsigned char byteClass) {
+    return (byteClasses[static_cast<unsigned char>(c)] & byteClass) != 0;
+}
+
 bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+    return is(c, space);
 }
 
 bool isLetter(char c) {
@@ -90,6 +119,24 @@ const char* find(const char* p, const char* end, char c) {
     return hit ? static_cast<const char*>(hit) : end;
 }
 
+// The first '<' or '&' in [p, end), or end: where a cell's text stops being plain text. Most
+// are a few bytes long, too short for memchr to pay.
+const char* findMarkup(const char* p, const char* end) {
+#if defined(__SSE2__)
+    const __m128i lt = _mm_set1_epi8('<');
+    const __m128i amp = _mm_set1_epi8('&');
+    for (; end - p >= 16; p += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(block, lt), _mm_cmpeq_epi8(block, amp));
+        if (const auto mask = static_cast<unsigned>(_mm_movemask_epi8(hits)); mask != 0)
+            return p + __builtin_ctz(mask);
+    }
+#endif
+    while (p < end && *p != '<' && *p != '&')
+        ++p;
+    return p;
+}
+
 const char* find(const char* p, const char* end, std::string_view text) {
     const std::string_view rest(p, static_cast<std::size_t>(end - p));
     const std::size_t at = rest.find(text);
@@ -103,12 +150,12 @@ public:
     Attributes(const char* p, const char* end) : m_p(p), m_end(end) {}
 
     bool next(std::string_view& name, std::string_view& value) {
-        while (m_p < m_end && (isSpace(*m_p) || *m_p == '/'))
+        while (m_p < m_end && is(*m_p, beforeName))
             ++m_p;
         if (m_p == m_end || *m_p == '>')
             return false;
         const char* const start = m_p++;
-        while (m_p < m_end && !isSpace(*m_p) && *m_p != '/' && *m_p != '>' && *m_p != '=')
+        while (m_p < m_end && !is(*m_p, attributeEnd))
             ++m_p;
         name = std::string_view(start, static_cast<std::size_t>(m_p - start));
         value = {};
@@ -127,7 +174,7 @@ public:
             p = find(first, m_end, *p);
             m_p = p == m_end ? p : p + 1;
         } else {
-            while (p < m_end && !isSpace(*p) && *p != '>')
+            while (p < m_end && !is(*p, unquotedEnd))
                 ++p;
             m_p = p;
         }
@@ -341,31 +388,92 @@ struct Table {
 
 enum class Tag { Other, Table, Row, Cell, Break, Block, Section, RawText };
 
-// The tags a reader acts on, by name in lower case.
-Tag tagOf(std::string_view name) {
-    if (name.size() > 8)
-        return Tag::Other;
-    char low[8];
-    for (std::size_t i = 0; i < name.size(); ++i)
-        low[i] = lower(name[i]);
-    const std::string_view n(low, name.size());
-    if (n == "td" || n == "th")
-        return Tag::Cell;
-    if (n == "tr")
-        return Tag::Row;
-    if (n == "table")
-        return Tag::Table;
-    if (n == "br")
-        return Tag::Break;
-    if (n == "p" || n == "div" || n == "li" || (n.size() == 2 && n[0] == 'h' && n[1] >= '1' && n[1] <= '6'))
-        return Tag::Block;
-    if (n == "tbody" || n == "thead" || n == "tfoot")
-        return Tag::Section;
-    if (n == "style" || n == "script" || n == "title" || n == "textarea" || n == "xmp" || n == "iframe" ||
-        n == "noembed" || n == "noframes")
-        return Tag::RawText;
-    return Tag::Other;
+// Whether `name` is `letters`, lower-case letters, in any case.
+template <std::size_t N> bool isNamed(std::string_view name, const char (&letters)[N]) {
+    if (name.size() != N - 1)
+        return false;
+    for (std::size_t i = 0; i + 1 < N; ++i) {
+        if ((name[i] | 0x20) != letters[i])
+            return false;
+    }
+    return true;
 }
+
+// The tags a reader acts on, told by their name in any case: a page has a few tags a cell.
+Tag tagOf(std::string_view name) {
+    switch (name.size()) {
+    case 1:
+        return isNamed(name, "p") ? Tag::Block : Tag::Other;
+    case 2: {
+        if (isNamed(name, "td") || isNamed(name, "th"))
+            return Tag::Cell;
+        if (isNamed(name, "tr"))
+            return Tag::Row;
+        if (isNamed(name, "br"))
+            return Tag::Break;
+        const bool heading = (name[0] | 0x20) == 'h' && name[1] >= '1' && name[1] <= '6';
+        return heading || isNamed(name, "li") ? Tag::Block : Tag::Other;
+    }
+    case 3:
+        return isNamed(name, "div") ? Tag::Block : isNamed(name, "xmp") ? Tag::RawText : Tag::Other;
+    case 5:
+        if (isNamed(name, "table"))
+            return Tag::Table;
+        if (isNamed(name, "tbody") || isNamed(name, "thead") || isNamed(name, "tfoot"))
+            return Tag::Section;
+        return isNamed(name, "style") || isNamed(name, "title") ? Tag::RawText : Tag::Other;
+    case 6:
+        return isNamed(name, "script") || isNamed(name, "iframe") ? Tag::RawText : Tag::Other;
+    case 7:
+        return isNamed(name, "noembed") ? Tag::RawText : Tag::Other;
+    case 8:
+        return isNamed(name, "textarea") || isNamed(name, "noframes") ? Tag::RawText : Tag::Other;
+    default:
+        return Tag::Other;
+    }
+}
+
+// A cell's text as it shows: runs of spaces, tabs and line breaks as one space, none at the
+// start of a line. Its buffer only grows, so that a cell costs no allocation.
+class CellText {
+public:
+    // Room for `bytes` more bytes, for text to be written there and then appended.
+    char* room(std::size_t bytes) {
+        if (m_buffer.size() - m_size < bytes)
+            m_buffer.resize(std::max(m_size + bytes, 2 * m_buffer.size()));
+        return m_buffer.data() + m_size;
+    }
+
+    // Appends [p, end), which may be the room just asked for.
+    void append(const char* p, const char* end) {
+        char* const first = room(static_cast<std::size_t>(end - p));
+        char* out = first;
+        char previous = m_size > 0 ? first[-1] : '\n';
+        for (; p < end; ++p) {
+            if (!isSpace(*p))
+                previous = *out++ = *p;
+            else if (previous != ' ' && previous != '\n')
+                previous = *out++ = ' ';
+        }
+        m_size += static_cast<std::size_t>(out - first);
+    }
+
+    void lineBreak() {
+        if (m_size > 0 && m_buffer[m_size - 1] == ' ')
+            --m_size;
+        *room(1) = '\n';
+        ++m_size;
+    }
+
+    // Whether the text ends a line, as an empty text does.
+    bool endsLine() const { return m_size == 0 || m_buffer[m_size - 1] == '\n'; }
+    std::string_view view() const { return std::string_view(m_buffer.data(), m_size); }
+    void clear() { m_size = 0; }
+
+private:
+    std::string m_buffer;
+    std::size_t m_size = 0;
+};
 
 // One reading of the page, handing its cells to a writer.
 class PageReader {
@@ -376,11 +484,21 @@ public:
 
     void read() {
         while (m_p < m_end && m_sheetRow <= m_rowLimit) {
-            if (!inCell()) {
-                m_p = find(m_p, m_end, '<');
+            if (inCell()) {
+                const char* const stop = findMarkup(m_p, m_end);
+                appendPage(m_p, stop);
+                m_p = stop;
+                if (m_p < m_end && *m_p == '&') {
+                    reference();
+                    continue;
+                }
             } else {
-                const char* const tag = find(m_p, m_end, '<');
-                text(tag);
+                // Text outside the cells is not read; between tags it is a line break or so.
+                const char* const near = m_p + std::min<std::ptrdiff_t>(m_end - m_p, 8);
+                while (m_p < near && *m_p != '<')
+                    ++m_p;
+                if (m_p == near)
+                    m_p = find(m_p, m_end, '<');
             }
             if (m_p < m_end)
                 markup();
@@ -396,64 +514,21 @@ public:
 private:
     bool inCell() const { return !m_tables.empty() && m_tables.back().inCell; }
 
-    // The page's text from m_p to `end`, with its character references.
-    void text(const char* end) {
-        while (m_p < end) {
-            const char* const amp = find(m_p, end, '&');
-            appendPage(m_p, amp);
-            m_p = amp;
-            if (m_p < end)
-                reference(end);
-        }
-    }
-
     void appendPage(const char* p, const char* end) {
-        if (p == end)
-            return;
-        const std::size_t from = m_text.size();
+        if (m_encoding == Encoding::Utf8)
+            return m_text.append(p, end);
         const std::string_view bytes(p, static_cast<std::size_t>(end - p));
-        if (m_encoding == Encoding::Utf8) {
-            m_text.append(bytes);
-        } else {
-            m_text.resize(from + bytes.size() * 3);
-            char* const out = m_text.data() + from;
-            m_text.resize(
-                from + static_cast<std::size_t>((m_encoding == Encoding::Gb18030 ? decodeGb18030(bytes, out)
-                                                                                 : repairUtf8(bytes, out)) -
-                                                out));
-        }
-        collapse(from);
+        char* const first = m_text.room(bytes.size() * 3);
+        m_text.append(first, m_encoding == Encoding::Gb18030 ? decodeGb18030(bytes, first)
+                                                             : repairUtf8(bytes, first));
     }
 
-    void appendText(std::string_view text) {
-        const std::size_t from = m_text.size();
-        m_text.append(text);
-        collapse(from);
-    }
-
-    // Runs of spaces, tabs and line breaks show as one space, none at the start of a line.
-    void collapse(std::size_t from) {
-        char* const text = m_text.data();
-        std::size_t kept = from;
-        for (std::size_t i = from; i < m_text.size(); ++i) {
-            const char c = text[i];
-            if (!isSpace(c))
-                text[kept++] = c;
-            else if (kept > 0 && text[kept - 1] != ' ' && text[kept - 1] != '\n')
-                text[kept++] = ' ';
-        }
-        m_text.resize(kept);
-    }
-
-    void lineBreak() {
-        if (!m_text.empty() && m_text.back() == ' ')
-            m_text.pop_back();
-        m_text += '\n';
-    }
+    void appendText(std::string_view text) { m_text.append(text.data(), text.data() + text.size()); }
 
     // A character reference at m_p, which is '&': decimal, hexadecimal or named, a name
     // without its ';' only for the legacy ones, as browsers read them; else '&' itself.
-    void reference(const char* end) {
+    void reference() {
+        const char* const end = m_end;
         const char* p = m_p + 1;
         if (p < end && *p == '#') {
             const bool hex = ++p < end && (*p | 0x20) == 'x';
@@ -510,6 +585,13 @@ private:
 
     // The markup at m_p, which is '<'.
     void markup() {
+        if (m_end - m_p >= 5 && m_p[1] == '/' && (m_p[2] | 0x20) == 't' && (m_p[3] | 0x20) == 'd' &&
+            m_p[4] == '>') {
+            m_p += 5; // </td>, the most common tag of all
+            if (!m_tables.empty())
+                endCell(m_tables.back());
+            return;
+        }
         const std::string_view rest(m_p, static_cast<std::size_t>(m_end - m_p));
         const char next = rest.size() > 1 ? rest[1] : '\0';
         if (next == '!') {
@@ -563,7 +645,7 @@ private:
     // The tag's name at `name`, leaving m_p after it.
     std::string_view tagName(const char* name) {
         const char* p = name;
-        while (p < m_end && !isSpace(*p) && *p != '/' && *p != '>')
+        while (p < m_end && !is(*p, nameEnd))
             ++p;
         m_p = p;
         return std::string_view(name, static_cast<std::size_t>(p - name));
@@ -579,7 +661,7 @@ private:
             return startCell(columns, rows);
         case Tag::Break:
             if (inCell())
-                lineBreak();
+                m_text.lineBreak();
             return;
         case Tag::Block:
             return block();
@@ -611,7 +693,7 @@ private:
             return;
         case Tag::Break:
             if (inCell())
-                lineBreak(); // </br> is read as <br>, as browsers do
+                m_text.lineBreak(); // </br> is read as <br>, as browsers do
             return;
         case Tag::Block:
             return block();
@@ -623,8 +705,8 @@ private:
 
     // A paragraph or a division in a cell starts a line of its own, as a browser shows it.
     void block() {
-        if (inCell() && !m_text.empty() && m_text.back() != '\n')
-            lineBreak();
+        if (inCell() && !m_text.endsLine())
+            m_text.lineBreak();
     }
 
     // The text of a style, a script and the like is not shown: it runs to its end tag.
@@ -721,7 +803,7 @@ private:
     // The cell's text so far, without the spaces, line breaks and no-break spaces at its ends:
     // a cell of only these is empty.
     void writeCell(Table& current) {
-        std::string_view text = m_text;
+        std::string_view text = m_text.view();
         const auto blank = [](std::string_view t, bool front) {
             const std::string_view nbsp = "\xC2\xA0";
             if (t.empty())
@@ -750,7 +832,7 @@ private:
     const std::int64_t m_rowLimit;
     std::int64_t m_sheetRow = 0; // the sheet's rows so far
     std::vector<Table> m_tables; // the tables open, the innermost last
-    std::string m_text;          // the current cell's text so far
+    CellText m_text;             // the current cell's text so far
 };
 
 } // namespace
