@@ -50,6 +50,10 @@ constexpr char16_t windows1252[32] = {0x20AC, 0x81,   0x201A, 0x0192, 0x201E, 0x
 // The meta tags that name an encoding are looked for this far into the page.
 constexpr std::size_t metaReach = std::size_t{1} << 16;
 
+// Tables nested deeper than this are a damaged page: what the reader holds stays within a few
+// dozen megabytes, however many a page opens.
+constexpr std::size_t maxDepth = std::size_t{1} << 20;
+
 // The first rows are read once ahead, for the sheet's width and size, up to this many.
 constexpr std::int64_t rowsAhead = 1024;
 
@@ -734,6 +738,8 @@ private:
                 writeCell(outer);
             outer.sheetRow = 0;
         }
+        if (m_tables.size() == maxDepth)
+            damaged("表格嵌套超过 1048576 层");
         m_tables.emplace_back();
     }
 

@@ -118,6 +118,7 @@ TEST(HtmlReader, HostilePagesAreRefused) {
          "单元格 B1：单元格跨越工作表范围之外"},
         {"rowspan past the sheet", "<table><tr><td>a<tr><td rowspan=1048576>b", Problem::Damaged,
          "单元格 A2：单元格跨越工作表范围之外"},
+        {"tables nested too deep", repeated("<table>", 1048577), Problem::Damaged, "表格嵌套超过 1048576 层"},
         {"a row past the sheet", "<table>" + repeated("<tr>", 1048577) + "<td>a", Problem::Damaged,
          "表格超过 1048576 行"},
     };
