@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+#include <random>
+#include <set>
 #include <string>
 
 namespace brisquel::sheets {
@@ -141,6 +145,62 @@ TEST(HtmlReader, AWideRowLateWidensEveryRow) {
     readWorkbook("<table>" + repeated("<tr><td>a", 2000) + "<tr><td>b<td>c</table>", sink);
     ASSERT_EQ(1u, sink.sheets.size());
     EXPECT_EQ(repeated("a\t\r\n", 2000) + "b\tc\r\n", sink.sheets[0]);
+}
+
+// Random tables of spanning cells, some of their end tags left out, against a naive layout of
+// every cell on a grid of taken places.
+TEST(HtmlReader, RandomTablesGiveTheNaiveLayout) {
+    const std::pair<std::string, std::string> texts[] = {
+        {"", ""},           {"a", "a"},     {" a \r\n b ", "a b"}, {"&amp;", "&"},
+        {"x<br>y", "x\ny"}, {"&nbsp;", ""}, {"中", "中"},          {"<b>0</b>1", "01"}};
+    std::minstd_rand random(7);
+    for (int round = 0; round < 300; ++round) {
+        std::map<std::pair<int, int>, std::string> grid;
+        std::set<std::pair<int, int>> taken;
+        std::string page = "<table>";
+        int rows = 0, columns = 0;
+        for (int row = 1, count = 1 + int(random() % 6); row <= count; ++row) {
+            page += random() % 4 ? "<tr>" : "<TR>";
+            int column = 1;
+            for (int cell = 0, cells = int(random() % 5); cell < cells; ++cell) {
+                const int across = 1 + int(random() % 3), down = random() % 3 ? 1 : 2 + int(random() % 3);
+                const auto& [text, shown] = texts[random() % std::size(texts)];
+                page += "<td colspan=" + std::to_string(across) + " rowspan='" + std::to_string(down) + "'>" +
+                        text;
+                page += random() % 3 ? "</td>" : "";
+                while (taken.count({row, column}))
+                    ++column;
+                int end = column + 1;
+                while (end < column + across && !taken.count({row, end}))
+                    ++end;
+                for (int below = row + 1; below < row + down; ++below)
+                    for (int c = column; c < end; ++c)
+                        taken.insert({below, c});
+                if (!shown.empty()) {
+                    grid[{row, column}] = shown;
+                    rows = std::max(rows, row);
+                    columns = std::max(columns, column);
+                }
+                column += across;
+            }
+            page += random() % 2 ? "</tr>" : "";
+        }
+        std::string expected;
+        for (int row = 1; row <= rows; ++row) {
+            for (int column = 1; column <= columns; ++column)
+                expected += (column > 1 ? "\t" : "") + grid[{row, column}];
+            expected += "\r\n";
+        }
+        SCOPED_TRACE(page);
+        TextSink sink;
+        if (columns == 0) {
+            EXPECT_THROW(readWorkbook(page, sink), ReadError);
+            continue;
+        }
+        readWorkbook(page, sink);
+        ASSERT_EQ(1u, sink.sheets.size());
+        EXPECT_EQ(expected, sink.sheets[0]);
+    }
 }
 
 } // namespace
