@@ -604,24 +604,24 @@ private:
                 if (rest.starts_with("<!-->") || rest.starts_with("<!--->"))
                     m_p += rest[4] == '>' ? 5 : 6;
                 else
-                    m_p = std::min(find(m_p + 4, m_end, "-->") + 3, m_end);
+                    m_p = past(find(m_p + 4, m_end, "-->"), 3);
             } else if (rest.starts_with("<![CDATA[")) {
                 const char* const close = find(m_p + 9, m_end, "]]>");
                 if (inCell())
                     appendPage(m_p + 9, close);
-                m_p = std::min(close + 3, m_end);
+                m_p = past(close, 3);
             } else {
-                m_p = std::min(find(m_p + 2, m_end, '>') + 1, m_end); // <!DOCTYPE>, <![if ...]>
+                m_p = past(find(m_p + 2, m_end, '>'), 1); // <!DOCTYPE>, <![if ...]>
             }
         } else if (next == '?') {
-            m_p = std::min(find(m_p + 2, m_end, '>') + 1, m_end);
+            m_p = past(find(m_p + 2, m_end, '>'), 1);
         } else if (next == '/' && rest.size() > 2 && isLetter(rest[2])) {
             const char* const name = m_p + 2;
             const Tag tag = tagOf(tagName(name));
-            m_p = std::min(Attributes(m_p, m_end).end() + 1, m_end);
+            m_p = past(Attributes(m_p, m_end).end(), 1);
             endTag(tag);
         } else if (next == '/') {
-            m_p = std::min(find(m_p + 2, m_end, '>') + 1, m_end);
+            m_p = past(find(m_p + 2, m_end, '>'), 1);
         } else if (isLetter(next)) {
             const std::string_view name = tagName(m_p + 1);
             const Tag tag = tagOf(name);
@@ -645,6 +645,9 @@ private:
             ++m_p;
         }
     }
+
+    // After the `length` bytes found at `at`, or the end of the page when none were found.
+    const char* past(const char* at, std::size_t length) const { return at == m_end ? m_end : at + length; }
 
     // The tag's name at `name`, leaving m_p after it.
     std::string_view tagName(const char* name) {
