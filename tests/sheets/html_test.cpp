@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <random>
 #include <set>
@@ -44,6 +46,22 @@ void expectSheets(const PageCase* first, const PageCase* last) {
         readWorkbook(first->page, sink);
         ASSERT_EQ(1u, sink.sheets.size());
         EXPECT_EQ(first->text, sink.sheets[0]);
+    }
+}
+
+std::string fixture(const std::string& name) {
+    std::ifstream in(std::string(BRISQUEL_SHEETS_TEST_DATA) + "/" + name, std::ios::binary);
+    EXPECT_TRUE(in) << name;
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// The workbooks of the .xlsx tests saved as web pages by LibreOffice and Gnumeric give the
+// text the workbooks do.
+TEST(HtmlReader, ReadsPagesAsTheirWorkbooksRead) {
+    for (const char* name : {"libreoffice", "gnumeric"}) {
+        SCOPED_TRACE(name);
+        const PageCase page{name, fixture("html-" + std::string(name) + ".html"), fixture(name + ".txt"s)};
+        expectSheets(&page, &page + 1);
     }
 }
 
