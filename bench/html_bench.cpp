@@ -1,6 +1,6 @@
 // html_bench: the generated meter report as a web page of one table, as a business system or
 // Excel saves it (a style on every cell), read by the web-page reader, beside the same rows as
-// a UTF-8 CSV read by the text-file reader; prints each reading's best of three and the ratio.
+// a UTF-8 CSV read by the text-file reader; prints each reading's best of five and the ratio.
 //
 //   html_bench               100,000 rows
 //   html_bench --rows N      N rows, the header included
@@ -62,7 +62,7 @@ std::string csv(std::int64_t rows) {
 template <typename Read> double measure(const char* name, const std::string& bytes, Read read) {
     double best = 1e9;
     CountingSink sink;
-    for (int run = 0; run < 3; ++run) {
+    for (int run = 0; run < 5; ++run) {
         sink = CountingSink();
         const auto start = std::chrono::steady_clock::now();
         read(bytes, sink);
