@@ -628,9 +628,9 @@ private:
             Attributes attributes(m_p, m_end);
             std::int64_t columns = 1, rows = 1;
             for (std::string_view attribute, value; attributes.next(attribute, value);) {
-                if (tag == Tag::Cell && sameName(attribute, "colspan"))
+                if (tag == Tag::Cell && isNamed(attribute, "colspan"))
                     columns = spanOf(value);
-                else if (tag == Tag::Cell && sameName(attribute, "rowspan"))
+                else if (tag == Tag::Cell && isNamed(attribute, "rowspan"))
                     rows = spanOf(value);
             }
             if (attributes.position() == m_end) {
