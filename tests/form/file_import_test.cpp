@@ -94,7 +94,7 @@ TEST_F(FileImportTest, AFileThatCannotBeImportedTakesBackTheWholeImport) {
         {"a folder", path("文件夹"), "无法打开文件:"},
         {"empty", file("空.csv", ""), "文件里没有数据，无法导入:"},
         {"binary", file("图.png", std::string("\x89PNG\r\n\x1a\n\0\0", 10)), "无法导入，这不是报表文件:"},
-        {"a web page saved as .xls", file("网页.xls", "<html><table><tr><td>台区</td></tr></table></html>"),
+        {"an XML table of no kind read", file("表.xls", "<?xml version=\"1.0\"?>\n<Workbook>"),
          "无法导入这种表格文件:"},
         {"damaged", file("坏.xls", "\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1"), "文件已损坏，无法导入:"},
     };
