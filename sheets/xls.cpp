@@ -3,6 +3,7 @@
 #include "sheets/xls.h"
 
 #include "sheets/cell_formats.h"
+#include "sheets/code_page.h"
 #include "sheets/compound.h"
 #include "sheets/little_endian.h"
 #include "sheets/number_format.h"
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +26,7 @@ enum Record : std::uint16_t {
     Formula = 0x0006,
     Eof = 0x000A,
     DateMode = 0x0022,
+    CodePageRecord = 0x0042,
     FilePass = 0x002F,
     Continue = 0x003C,
     BoundSheet = 0x0085,
@@ -42,11 +45,9 @@ enum Record : std::uint16_t {
     Bof = 0x0809,
 };
 
-// Where the records are, for the message when they are damaged.
-constexpr std::string_view streamPart = "Workbook 数据流";
-
+// The stream the records are in is added to the message by whoever knows its name.
 [[noreturn]] void damaged(const char* what) {
-    sheets::damaged(what, {std::string(streamPart)});
+    sheets::damaged(what);
 }
 
 double doubleAt(std::string_view bytes, std::size_t at) {
@@ -158,6 +159,18 @@ public:
         utf16.finish(out);
     }
 
+    // `count` bytes as they stand, across CONTINUE records, appended to `out`.
+    void bytes(std::size_t count, std::string& out) {
+        while (count > 0) {
+            if (atEnd())
+                damaged("字符串比记录长");
+            const std::size_t take = std::min(count, m_piece.size() - m_at);
+            out.append(m_piece.substr(m_at, take));
+            m_at += take;
+            count -= take;
+        }
+    }
+
 private:
     bool nextPiece() {
         if (!m_records.nextContinue(m_piece))
@@ -190,6 +203,30 @@ std::string stringIn(std::string_view data, std::size_t at) {
     return text;
 }
 
+// A FORMAT record's code. Writers are known to claim a character more than they store, and a
+// format is not a cell's value: what is there is taken.
+std::string formatCode(std::string_view data, bool biff5, const CodePage& codePage) {
+    std::string code;
+    if (biff5) {
+        if (data.size() >= 3)
+            codePage.decode(data.substr(3, static_cast<unsigned char>(data[2])), code);
+        return code;
+    }
+    if (data.size() < 5)
+        return code;
+    const bool wide = (data[4] & 1) != 0;
+    const std::size_t count = std::min<std::size_t>(u16At(data, 2), (data.size() - 5) / (wide ? 2 : 1));
+    Utf16Decoder utf16;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (wide)
+            utf16.put(static_cast<char16_t>(u16At(data, 5 + i * 2)), code);
+        else
+            appendUtf8(static_cast<unsigned char>(data[5 + i]), code);
+    }
+    utf16.finish(code);
+    return code;
+}
+
 const char* errorText(std::uint32_t code) {
     switch (code) {
     case 0x00:
@@ -216,6 +253,38 @@ struct Sheet {
     bool worksheet; // not a chart or a macro sheet
 };
 
+// The cells of a sheet whose records are not in row and column order, held until its last
+// record and then handed on in order; of two records for one cell the later one counts.
+class LooseCells {
+public:
+    void add(std::uint32_t row, std::uint32_t column, std::string_view text) {
+        m_cells.push_back({row, column, m_text.size(), text.size()});
+        m_text += text;
+    }
+
+    void writeTo(SheetWriter& writer) {
+        std::stable_sort(m_cells.begin(), m_cells.end(), [](const Cell& a, const Cell& b) {
+            return a.row != b.row ? a.row < b.row : a.column < b.column;
+        });
+        for (std::size_t i = 0; i < m_cells.size(); ++i) {
+            const Cell& cell = m_cells[i];
+            if (i + 1 < m_cells.size() && m_cells[i + 1].row == cell.row &&
+                m_cells[i + 1].column == cell.column)
+                continue;
+            writer.cell(std::int64_t{cell.row} + 1, static_cast<std::int32_t>(cell.column) + 1,
+                        std::string_view(m_text).substr(cell.begin, cell.length));
+        }
+    }
+
+private:
+    struct Cell {
+        std::uint32_t row, column;
+        std::size_t begin, length; // in m_text
+    };
+    std::vector<Cell> m_cells;
+    std::string m_text;
+};
+
 // What the workbook's globals tell: the sheets, the shared strings and the cells' formats.
 class Workbook {
 public:
@@ -228,25 +297,31 @@ private:
     void readSharedStrings(std::string_view data, Records& records);
     void placeSheets();
     void readSheet(const Sheet& sheet, SheetSink& sink) const;
-    void readCells(const Sheet& sheet, SheetWriter& writer) const;
+    bool cellsInOrder(const Sheet& sheet) const;
+    void readCells(const Sheet& sheet, bool inOrder, SheetWriter& writer) const;
     const NumberFormat& formatOf(std::uint32_t xf) const { return m_formats.ofStyle(xf); }
     std::string_view sharedString(std::uint32_t index) const;
+    // An Excel 5.0/95 cell's string in the workbook's code page: its 16-bit length at `at`,
+    // then its bytes.
+    void byteString(std::string_view data, std::size_t at, std::string& out) const;
 
     std::string_view m_stream;
+    bool m_biff5 = false; // Excel 5.0/95: strings of bytes in m_codePage, no shared strings
+    CodePage m_codePage = *CodePage::find(1252);
     DateSystem m_dates = DateSystem::From1900;
     std::vector<Sheet> m_sheets;
     StringTable m_strings;
     FormatTable m_formats; // the XF records are the cell styles
 };
 
-void checkBof(std::string_view data) {
+// Whether a BOF record begins the records of Excel 5.0/95 rather than those of Excel 97-2003.
+bool isBiff5(std::string_view data) {
     if (data.size() < 4)
         damaged("BOF 记录太短");
     const std::uint32_t version = u16At(data, 0);
-    if (version == 0x0500)
-        throw ReadError(Problem::OtherSpreadsheet, "Excel 5.0/95 工作簿");
-    if (version != 0x0600)
+    if (version != 0x0500 && version != 0x0600)
         throw ReadError(Problem::OtherSpreadsheet, "早期版本的 Excel 工作簿");
+    return version == 0x0500;
 }
 
 Workbook::Workbook(std::string_view stream) : m_stream(stream) {
@@ -255,7 +330,7 @@ Workbook::Workbook(std::string_view stream) : m_stream(stream) {
     std::string_view data;
     if (!records.next(type, data) || type != Bof)
         damaged("缺少 BOF 记录");
-    checkBof(data);
+    m_biff5 = isBiff5(data);
     for (std::uint16_t previous = Bof; records.next(type, data) && type != Eof; previous = type) {
         if (type == Continue && previous == Bof)
             damaged("CONTINUE 记录前没有记录");
@@ -283,7 +358,18 @@ void Workbook::placeSheets() {
 void Workbook::readGlobal(std::uint16_t type, std::string_view data, Records& records) {
     switch (type) {
     case FilePass:
-        throw ReadError(Problem::Encrypted, "受密码保护的 Excel 97-2003 工作簿（.xls）");
+        throw ReadError(Problem::Encrypted, m_biff5 ? "受密码保护的 Excel 5.0/95 工作簿"
+                                                    : "受密码保护的 Excel 97-2003 工作簿（.xls）");
+    case CodePageRecord:
+        // Excel 97-2003 strings say their own encoding; Excel 5.0/95 ones are bytes.
+        if (m_biff5 && data.size() >= 2) {
+            const std::optional<CodePage> page = CodePage::find(u16At(data, 0));
+            if (!page)
+                throw ReadError(Problem::OtherSpreadsheet,
+                                "使用代码页 " + std::to_string(u16At(data, 0)) + " 的 Excel 5.0/95 工作簿");
+            m_codePage = *page;
+        }
+        break;
     case DateMode:
         if (data.size() >= 2 && u16At(data, 0) == 1)
             m_dates = DateSystem::From1904;
@@ -301,14 +387,15 @@ void Workbook::readGlobal(std::uint16_t type, std::string_view data, Records& re
         break;
     case Format:
         if (data.size() >= 2)
-            m_formats.define(u16At(data, 0), stringIn(data, 2));
+            m_formats.define(u16At(data, 0), formatCode(data, m_biff5, m_codePage));
         break;
     case Xf:
         if (data.size() >= 4)
             m_formats.addStyle(u16At(data, 2));
         break;
     case Sst:
-        readSharedStrings(data, records);
+        if (!m_biff5)
+            readSharedStrings(data, records);
         break;
     default:
         break;
@@ -336,16 +423,17 @@ std::string_view Workbook::sharedString(std::uint32_t index) const {
     return *text;
 }
 
+void Workbook::byteString(std::string_view data, std::size_t at, std::string& out) const {
+    if (data.size() < at + 2 || data.size() - at - 2 < u16At(data, at))
+        damaged("字符串比记录长");
+    m_codePage.decode(data.substr(at + 2, u16At(data, at)), out);
+}
+
 void Workbook::readSheets(SheetSink& sink) const {
     VisibleSheets visible(sink);
-    try {
-        for (const Sheet& sheet : m_sheets)
-            if (sheet.worksheet && VisibleSheets::reads(sheet.visibility))
-                readSheet(sheet, visible);
-    } catch (ReadError& error) {
-        error.locate({std::string(streamPart)});
-        throw;
-    }
+    for (const Sheet& sheet : m_sheets)
+        if (sheet.worksheet && VisibleSheets::reads(sheet.visibility))
+            readSheet(sheet, visible);
     visible.finish();
 }
 
@@ -355,38 +443,73 @@ void Workbook::readSheet(const Sheet& sheet, SheetSink& sink) const {
     std::string_view data;
     if (!records.next(type, data) || type != Bof)
         damaged("工作表缺少 BOF 记录");
-    checkBof(data);
+    isBiff5(data);
     // DIMENSIONS comes before the cells; it tells the rows and columns in use, within the
-    // 65,536 rows and 256 columns of a BIFF8 sheet.
+    // 65,536 rows (16,384 in Excel 5.0/95) and 256 columns of the sheet.
     // The records of this sheet and the sheets after it are more than their text: room for
     // all of it is made once, and the rows are never copied to a larger buffer on the way.
     SheetSize expected{0, m_stream.size() - sheet.offset};
     std::int32_t columns = 0;
-    while (records.next(type, data) && type != Eof && type != LabelSst && type != Number && type != Rk) {
-        if (type == Dimensions && data.size() >= 12) {
-            expected.rows = std::min<std::int64_t>(u32At(data, 4), 1 << 16);
-            columns = static_cast<std::int32_t>(std::min<std::uint32_t>(u16At(data, 10), 256));
+    while (records.next(type, data) && type != Eof && type != LabelSst && type != Label && type != Number &&
+           type != Rk) {
+        if (type == Dimensions && data.size() >= (m_biff5 ? 8u : 12u)) {
+            expected.rows = std::min<std::int64_t>(m_biff5 ? u16At(data, 2) : u32At(data, 4), 1 << 16);
+            columns = static_cast<std::int32_t>(std::min<std::uint32_t>(u16At(data, m_biff5 ? 6 : 10), 256));
             break;
         }
     }
-    writeSheet(sink, expected, columns, [&](SheetWriter& writer) { readCells(sheet, writer); });
+    const bool inOrder = cellsInOrder(sheet);
+    writeSheet(sink, expected, columns, [&](SheetWriter& writer) { readCells(sheet, inOrder, writer); });
 }
 
-void Workbook::readCells(const Sheet& sheet, SheetWriter& writer) const {
+// Whether every cell record of the sheet stands after the one before it, row by row and, in
+// a row, column by column, as Excel writes them. Other writers need not.
+bool Workbook::cellsInOrder(const Sheet& sheet) const {
     Records records(m_stream.substr(0, sheet.end), sheet.offset);
     std::uint16_t type = 0;
     std::string_view data;
-    std::string text;
+    int depth = 0;
+    std::uint64_t last = 0; // the row and column of the last cell, row * 65536 + column + 1
+    while (records.next(type, data)) {
+        if (type == Bof || type == Eof) {
+            depth += type == Bof ? 1 : -1;
+            if (depth == 0)
+                break;
+            continue;
+        }
+        const bool cell = type == LabelSst || type == Label || type == RichLabel || type == Number ||
+                          type == Rk || type == BoolErr || type == Formula || type == MulRk;
+        if (!cell || depth != 1 || data.size() < 6)
+            continue;
+        const std::uint64_t at = std::uint64_t{u16At(data, 0)} << 16 | u16At(data, 2);
+        if (at + 1 <= last)
+            return false;
+        last = at + 1;
+        if (type == MulRk)
+            last += (data.size() - 6) / 6 - (data.size() >= 12 ? 1 : 0);
+    }
+    return true;
+}
+
+void Workbook::readCells(const Sheet& sheet, bool inOrder, SheetWriter& writer) const {
+    Records records(m_stream.substr(0, sheet.end), sheet.offset);
+    std::uint16_t type = 0;
+    std::string_view data;
+    std::string text, value;
+    LooseCells loose;
     int depth = 0; // charts embedded in the sheet are substreams of their own
     bool stringPending = false;
     std::uint32_t pendingRow = 0, pendingColumn = 0, pendingXf = 0;
     auto put = [&](std::uint32_t row, std::uint32_t column) {
         stringPending = false; // a formula's text comes right after it, or never
-        writer.cell(std::int64_t{row} + 1, static_cast<std::int32_t>(column) + 1, text);
+        if (inOrder)
+            writer.cell(std::int64_t{row} + 1, static_cast<std::int32_t>(column) + 1, text);
+        else
+            loose.add(row, column, text);
     };
-    auto number = [&](std::uint32_t row, std::uint32_t column, std::uint32_t xf, double value) {
+    auto number = [&](std::uint32_t row, std::uint32_t column, std::uint32_t xf, double shown) {
         text.clear();
-        formatOf(xf).format(value, m_dates, text);
+        formatOf(xf).format(shown, m_dates, text);
         put(row, column);
     };
     auto cellAt = [&](std::size_t size) {
@@ -395,6 +518,7 @@ void Workbook::readCells(const Sheet& sheet, SheetWriter& writer) const {
         if (data.size() < size)
             damaged("单元格记录太短");
         text.clear();
+        value.clear();
         return true;
     };
     while (records.next(type, data)) {
@@ -403,8 +527,11 @@ void Workbook::readCells(const Sheet& sheet, SheetWriter& writer) const {
             ++depth;
             break;
         case Eof:
-            if (--depth == 0)
+            if (--depth == 0) {
+                if (!inOrder)
+                    loose.writeTo(writer);
                 return;
+            }
             break;
         case LabelSst:
             if (cellAt(10)) {
@@ -415,7 +542,11 @@ void Workbook::readCells(const Sheet& sheet, SheetWriter& writer) const {
         case Label:
         case RichLabel:
             if (cellAt(6)) {
-                formatOf(u16At(data, 4)).formatText(stringIn(data, 6), text);
+                if (m_biff5)
+                    byteString(data, 6, value);
+                else
+                    value = stringIn(data, 6);
+                formatOf(u16At(data, 4)).formatText(value, text);
                 put(u16At(data, 0), u16At(data, 2));
             }
             break;
@@ -460,8 +591,14 @@ void Workbook::readCells(const Sheet& sheet, SheetWriter& writer) const {
         case String:
             if (stringPending && depth == 1) {
                 Pieces in(data, records);
-                std::string value;
-                readString(in, value);
+                value.clear();
+                if (m_biff5) {
+                    std::string bytes;
+                    in.bytes(in.u16(), bytes);
+                    m_codePage.decode(bytes, value);
+                } else {
+                    readString(in, value);
+                }
                 text.clear();
                 formatOf(pendingXf).formatText(value, text);
                 put(pendingRow, pendingColumn);
@@ -474,15 +611,25 @@ void Workbook::readCells(const Sheet& sheet, SheetWriter& writer) const {
     damaged("工作表没有结束");
 }
 
+// The records of `stream`, named `name` in the message when they are damaged.
+void readBiff(std::string_view stream, std::string_view name, SheetSink& sink) {
+    try {
+        Workbook(stream).readSheets(sink);
+    } catch (ReadError& error) {
+        error.locate({std::string(name) + " 数据流"});
+        throw;
+    }
+}
+
 } // namespace
 
 void readBiffWorkbook(std::string_view stream, SheetSink& sink) {
-    Workbook(stream).readSheets(sink);
+    readBiff(stream, "Workbook", sink);
 }
 
 void readXls(const CompoundFile& file, std::string_view stream, SheetSink& sink) {
     std::string storage;
-    readBiffWorkbook(file.stream(stream, storage), sink);
+    readBiff(file.stream(stream, storage), stream, sink);
 }
 
 } // namespace brisquel::sheets
