@@ -18,14 +18,6 @@ struct SingleBytePage {
 
 #include "sheets/code_page_table.inc"
 
-// Bytes 80 to FF as U+0080 to U+00FF: the one-byte characters of BIFF8's UTF-16.
-constexpr std::array<char16_t, 128> latin1 = [] {
-    std::array<char16_t, 128> codes{};
-    for (std::size_t i = 0; i < codes.size(); ++i)
-        codes[i] = static_cast<char16_t>(0x80 + i);
-    return codes;
-}();
-
 const char16_t* singleByte(std::uint32_t number) {
     for (const SingleBytePage& page : singleBytePages)
         if (page.number == number)
@@ -41,8 +33,8 @@ std::optional<CodePage> CodePage::find(std::uint32_t number) {
         return CodePage(Kind::Gb18030, nullptr);
     case 65001:
         return CodePage(Kind::Utf8, nullptr);
-    case 1200: // UTF-16: a byte string then holds its characters' low bytes
-        return CodePage(Kind::SingleByte, latin1.data());
+    case 1200: // UTF-16, little-endian; a string's length counts its bytes
+        return CodePage(Kind::Utf16, nullptr);
     case 367:   // US-ASCII, of which Windows Latin 1 is a superset
     case 32769: // Windows Latin 1, as Excel names it in a BIFF file
         number = 1252;
@@ -59,10 +51,23 @@ std::optional<CodePage> CodePage::find(std::uint32_t number) {
 }
 
 void CodePage::decode(std::string_view bytes, std::string& out) const {
+    if (m_kind == Kind::Utf16) {
+        Utf16Decoder utf16;
+        for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+            utf16.put(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                            static_cast<unsigned char>(bytes[i + 1]) << 8),
+                      out);
+        utf16.finish(out);
+        if (bytes.size() % 2 != 0) // half a unit, as half a pair
+            appendUtf8(replacementCharacter, out);
+        return;
+    }
     const std::size_t start = out.size();
     out.resize(start + bytes.size() * 3);
     char* end = out.data() + start;
     switch (m_kind) {
+    case Kind::Utf16:
+        break;
     case Kind::Gb18030:
         end = decodeGb18030(bytes, end);
         break;

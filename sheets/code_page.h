@@ -12,14 +12,14 @@ class CodePage {
 public:
     // The code page a workbook's CODEPAGE record names by `number`, or nothing for one the
     // tool does not read: 936 (GBK, read as GB18030), 1252, 437, 850, 1250, 1251, 10000 (Mac
-    // Roman), 65001 (UTF-8), and 1200, 367, 32768 and 32769 as Excel uses them.
+    // Roman), 65001 (UTF-8), 1200 (UTF-16), and 367, 32768 and 32769 as Excel uses them.
     static std::optional<CodePage> find(std::uint32_t number);
 
     // Appends `bytes`, text in the code page, to `out` as UTF-8.
     void decode(std::string_view bytes, std::string& out) const;
 
 private:
-    enum class Kind { SingleByte, Gb18030, Utf8 };
+    enum class Kind { SingleByte, Gb18030, Utf8, Utf16 };
     CodePage(Kind kind, const char16_t* upper) : m_kind(kind), m_upper(upper) {}
 
     Kind m_kind;

@@ -30,8 +30,20 @@ std::vector<std::string> sheetsOf(std::string_view file) {
     return sink.sheets;
 }
 
-std::string xlsFile(std::string_view globals, const std::vector<XlsSheet>& sheets) {
-    return compoundFile({{"Workbook", workbookStream(globals, sheets)}});
+std::string xlsFile(std::string_view globals, const std::vector<XlsSheet>& sheets, bool biff5 = false) {
+    return compoundFile({{biff5 ? "Book" : "Workbook", workbookStream(globals, sheets, biff5)}});
+}
+
+std::string codePage(int number) {
+    return record(0x0042, le(static_cast<std::uint64_t>(number), 2));
+}
+
+// FORMAT `code` as format 164 and the style 1 showing it; BIFF8's claims `more` characters more.
+std::string styled(std::string_view code, bool biff5, int more = 0) {
+    const std::string head =
+        biff5 ? le(code.size(), 1) : le(code.size() + static_cast<std::size_t>(more), 2) + le(0, 1);
+    return record(0x041E, le(164, 2) + head + std::string(code)) + record(0x00E0, std::string(16, '\0')) +
+           record(0x00E0, le(0, 2) + le(164, 2) + std::string(12, '\0'));
 }
 
 std::string formula(int row, int column, std::string_view result) {
@@ -50,6 +62,12 @@ TEST(XlsReader, FilesOfLibreOfficeAndGnumericGiveTheTextLibreOfficeShows) {
 
 // LibreOffice shows the last two General numbers in full (0.00001, 123456789012); a Chinese
 // Excel's General fits 11 characters, and the expected text is what it shows.
+TEST(XlsReader, Excel95WorkbookOfGnumericGivesTheTextLibreOfficeShows) {
+    const std::vector<std::string> sheets = sheetsOf(fixture("xls_biff7_gbk.xls"));
+    ASSERT_EQ(2u, sheets.size()); // the hidden sheet left out
+    EXPECT_EQ(fixture("xls_biff7_gbk.txt"), sheets[0] + sheets[1]);
+}
+
 TEST(XlsReader, NumberFormatsOfTheFileAreApplied) {
     EXPECT_EQ(fixture("xls_shown_formats.txt"), sheetsOf(fixture("xls_libreoffice.xls")).at(2));
 }
@@ -60,6 +78,7 @@ TEST(XlsReader, RecordsGiveTheirCellsText) {
         std::string globals;
         std::vector<XlsSheet> sheets;
         std::vector<std::string> texts;
+        bool biff5 = false;
     };
     const Case cases[] = {
         {"shared strings cut at every record's end",
@@ -103,10 +122,44 @@ TEST(XlsReader, RecordsGiveTheirCellsText) {
            record(0x0809, le(0x0600, 2) + le(0x20, 2) + std::string(12, '\0')) + numberCell(0, 2, 5) +
            record(0x000A, "") + record(0x00BE, cellHead(0, 3) + le(0, 2) + le(4, 2)) + numberCell(1, 0, 3)}},
          {"\t1\r\n3\t\r\n"}},
+        {"cells out of order where their records say, the later of two for one cell",
+         "",
+         {{numberCell(1, 0, 3) + numberCell(0, 1, 1) +
+           record(0x00BD, cellHead(0, 2) + le(4 << 2 | 2, 4) + le(2, 2)) + numberCell(1, 0, 4)}},
+         {"\t1\t4\r\n4\t\t\r\n"}},
+        {"a FORMAT claiming a character more than it holds",
+         styled("0.0%", false, 1),
+         {{numberCell(0, 0, 0.5, 1)}},
+         {"50.0%\r\n"}},
+        {"Excel 95 GBK, a formula's text cut by a CONTINUE, a hidden sheet",
+         codePage(936),
+         {{byteLabel(0, 0, "\xCC\xA8\xC7\xF8") + formula(0, 1, le(0, 6) + le(0xFFFF, 2)) +
+           record(0x0207, le(4, 2) + "\xD5\xF2") + record(0x003C, "\xB8\xAE")},
+          {byteLabel(0, 0, "x"), 1}},
+         {"台区\t镇府\r\n"},
+         true},
+        {"Excel 95 without a CODEPAGE: Windows Latin 1",
+         "",
+         {{byteLabel(0, 0, "\x80\x81\x9F")}},
+         {"€\u0081Ÿ\r\n"},
+         true},
+        {"Excel 95 Cyrillic", codePage(1251), {{byteLabel(0, 0, "\xC0\xE1")}}, {"Аб\r\n"}, true},
+        {"Excel 95 Mac Roman", codePage(32768), {{byteLabel(0, 0, "\x80\x8E")}}, {"Äé\r\n"}, true},
+        {"Excel 95 UTF-8 repaired", codePage(65001), {{byteLabel(0, 0, "a\xFF")}}, {"a\uFFFD\r\n"}, true},
+        {"Excel 95 UTF-16, half a unit at the end",
+         codePage(1200),
+         {{byteLabel(0, 0, "\xF0\x53\x3A\x53\x41")}},
+         {"台区\uFFFD\r\n"},
+         true},
+        {"Excel 95 formats in the code page and 1904 dates",
+         codePage(936) + record(0x0022, le(1, 2)) + styled("yyyy\"\xC4\xEA\"m", true),
+         {{numberCell(0, 0, 31, 1)}},
+         {"1904年2\r\n"},
+         true},
     };
     for (const Case& entry : cases) {
         SCOPED_TRACE(entry.name);
-        EXPECT_EQ(entry.texts, sheetsOf(xlsFile(entry.globals, entry.sheets)));
+        EXPECT_EQ(entry.texts, sheetsOf(xlsFile(entry.globals, entry.sheets, entry.biff5)));
     }
 }
 
@@ -151,14 +204,30 @@ TEST(XlsReader, EveryOtherFileGetsItsNotice) {
     const std::size_t directory = (u32At(large, 0x30) + 1) * 512;
     const std::string small = xlsFile(strings, {{sheet}});
     const std::size_t miniFat = (u32At(small, 0x3C) + 1) * 512;
-    const std::string biff5 = record(0x0809, le(0x0500, 2) + le(5, 2) + le(0, 4));
     struct Case {
         const char* name;
         std::string file;
         Problem problem;
+        const char* detail = "";
     };
+    const std::string label = byteLabel(0, 0, "x");
     const Case cases[] = {
-        {"Excel 5.0/95", compoundFile({{"Book", biff5 + record(0x000A, "")}}), Problem::OtherSpreadsheet},
+        {"Excel 95 in code page 0", xlsFile(codePage(0), {{label}}, true), Problem::OtherSpreadsheet,
+         "代码页 0 "},
+        {"Excel 95 in Japanese", xlsFile(codePage(932), {{label}}, true), Problem::OtherSpreadsheet,
+         "代码页 932 "},
+        {"Excel 95 FILEPASS", xlsFile(record(0x002F, le(0, 6)), {{label}}, true), Problem::Encrypted,
+         "5.0/95"},
+        {"Excel 95 label longer than its record",
+         xlsFile("", {{record(0x0204, cellHead(0, 0) + le(4, 2) + "abc")}}, true), Problem::Damaged,
+         "Book 数据流"},
+        {"Excel 95 cell past the last column", xlsFile("", {{byteLabel(0, 0xFFFF, "x")}}, true),
+         Problem::Damaged},
+        {"Excel 2.1 sheet", record(0x0009, le(2, 2) + le(0x10, 2)), Problem::OtherSpreadsheet, "Excel 2.1"},
+        {"Excel 3.0 sheet", record(0x0209, le(3, 2) + le(0x10, 2) + le(0, 2)), Problem::OtherSpreadsheet,
+         "3.0"},
+        {"Excel 4.0 sheet", record(0x0409, le(4, 2) + le(0x10, 2) + le(0, 2)), Problem::OtherSpreadsheet,
+         "4.0"},
         {"FILEPASS", xlsFile(record(0x002F, le(1, 6)), {{sheet}}), Problem::Encrypted},
         {"password-protected .xlsx", compoundFile({{"EncryptionInfo", "i"}, {"EncryptedPackage", "p"}}),
          Problem::Encrypted},
@@ -191,6 +260,7 @@ TEST(XlsReader, EveryOtherFileGetsItsNotice) {
             ADD_FAILURE() << "read";
         } catch (const ReadError& error) {
             EXPECT_EQ(entry.problem, error.problem()) << error.detail();
+            EXPECT_NE(std::string::npos, error.detail().find(entry.detail)) << error.detail();
         }
     }
 }
