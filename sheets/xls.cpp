@@ -5,6 +5,7 @@
 #include "sheets/cell_formats.h"
 #include "sheets/code_page.h"
 #include "sheets/compound.h"
+#include "sheets/crypto.h"
 #include "sheets/little_endian.h"
 #include "sheets/number_format.h"
 #include "sheets/sheet_writer.h"
@@ -43,6 +44,11 @@ enum Record : std::uint16_t {
     Rk = 0x027E,
     Format = 0x041E,
     Bof = 0x0809,
+    InterfaceHeader = 0x00E1,
+    RevisionHead = 0x0138,
+    UserExclusive = 0x0194,
+    FileLock = 0x0195,
+    RevisionInfo = 0x0196,
 };
 
 // The stream the records are in is added to the message by whoever knows its name.
@@ -65,6 +71,8 @@ double rkValue(std::uint32_t rk) {
 class Records {
 public:
     Records(std::string_view stream, std::size_t at) : m_stream(stream), m_at(at) {}
+
+    std::size_t at() const { return m_at; }
 
     bool next(std::uint16_t& type, std::string_view& data) {
         if (m_at >= m_stream.size())
@@ -246,6 +254,83 @@ const char* errorText(std::uint32_t code) {
     }
 }
 
+// An .xls saved with a password to modify it, and none to open it, is encrypted with the
+// password Excel tries first and opens it with unasked.
+constexpr std::string_view defaultPassword =
+    std::string_view("V\0e\0l\0v\0e\0t\0S\0w\0e\0a\0t\0s\0h\0o\0p\0", 30);
+
+// The key stream of RC4 encryption with a 40-bit MD5 key, as Excel 97 encrypts: a key for every
+// 1024 bytes of the stream, from their number.
+class BlockKeys {
+public:
+    BlockKeys(std::string_view password, std::string_view salt) {
+        const Md5Digest first = md5(password);
+        std::string repeated;
+        for (int i = 0; i < 16; ++i)
+            repeated.append(reinterpret_cast<const char*>(first.data()), 5).append(salt);
+        const Md5Digest second = md5(repeated);
+        m_base.assign(reinterpret_cast<const char*>(second.data()), 5);
+    }
+
+    Rc4 block(std::uint32_t number) const {
+        std::string keyed = m_base;
+        for (int i = 0; i < 4; ++i)
+            keyed += static_cast<char>(number >> (8 * i) & 0xFF);
+        const Md5Digest key = md5(keyed);
+        return Rc4(std::string_view(reinterpret_cast<const char*>(key.data()), key.size()));
+    }
+
+    // XORs the key stream into the bytes `from` to `to` of `stream`.
+    void apply(std::string& stream, std::size_t from, std::size_t to) {
+        while (from < to) {
+            if (from / 1024 != m_block || m_bytes.empty()) {
+                m_block = from / 1024;
+                m_bytes.assign(1024, '\0');
+                block(static_cast<std::uint32_t>(m_block)).apply(m_bytes.data(), m_bytes.size());
+            }
+            const std::size_t end = std::min(to, (m_block + 1) * 1024);
+            for (; from < end; ++from)
+                stream[from] ^= m_bytes[from % 1024];
+        }
+    }
+
+private:
+    std::string m_base; // five bytes of the password's hash with the salt
+    std::size_t m_block = 0;
+    std::string m_bytes; // the key stream of m_block
+};
+
+// `stream` with its records decrypted as FILEPASS `filePass` tells, when it tells the default
+// password; otherwise the workbook is one to be opened with a password (ReadError).
+std::string decrypted(std::string_view stream, std::string_view filePass) {
+    const std::uint32_t method = filePass.size() >= 6 ? u16At(filePass, 0) : 0xFFFF;
+    if (method == 1 && u16At(filePass, 2) >= 2 && u16At(filePass, 4) == 2)
+        throw ReadError(Problem::Encrypted, "受密码保护的 Excel 97-2003 工作簿（.xls，CryptoAPI RC4 加密）");
+    if (method != 1 || u16At(filePass, 2) != 1 || u16At(filePass, 4) != 1 || filePass.size() < 54)
+        throw ReadError(Problem::Encrypted, method == 0
+                                                ? "受密码保护的 Excel 97-2003 工作簿（.xls，XOR 混淆）"
+                                                : "受密码保护的 Excel 97-2003 工作簿（.xls）");
+    BlockKeys keys(defaultPassword, filePass.substr(6, 16));
+    std::string verifier(filePass.substr(22, 32)); // 16 bytes and their MD5
+    keys.block(0).apply(verifier.data(), verifier.size());
+    const Md5Digest hash = md5(std::string_view(verifier).substr(0, 16));
+    if (verifier.compare(16, 16, reinterpret_cast<const char*>(hash.data()), 16) != 0)
+        throw ReadError(Problem::Encrypted, "受密码保护的 Excel 97-2003 工作簿（.xls）");
+    // Record headers stay plain, and so do a few records and the sheets' places in BOUNDSHEET.
+    std::string plain(stream);
+    Records records(stream, 0);
+    std::uint16_t type = 0;
+    std::string_view data;
+    for (std::size_t at = 0; records.next(type, data); at = records.at()) {
+        if (type == Bof || type == FilePass || type == InterfaceHeader || type == RevisionHead ||
+            type == UserExclusive || type == FileLock || type == RevisionInfo)
+            continue;
+        keys.apply(plain, at + 4 + (type == BoundSheet ? std::min<std::size_t>(4, data.size()) : 0),
+                   records.at());
+    }
+    return plain;
+}
+
 struct Sheet {
     std::size_t offset;
     std::size_t end;
@@ -289,6 +374,8 @@ private:
 class Workbook {
 public:
     explicit Workbook(std::string_view stream);
+    Workbook(const Workbook&) = delete;
+    Workbook& operator=(const Workbook&) = delete;
 
     void readSheets(SheetSink& sink) const;
 
@@ -306,7 +393,8 @@ private:
     void byteString(std::string_view data, std::size_t at, std::string& out) const;
 
     std::string_view m_stream;
-    bool m_biff5 = false; // Excel 5.0/95: strings of bytes in m_codePage, no shared strings
+    std::string m_decrypted; // the stream, when the file encrypts it
+    bool m_biff5 = false;    // Excel 5.0/95: strings of bytes in m_codePage, no shared strings
     CodePage m_codePage = *CodePage::find(1252);
     DateSystem m_dates = DateSystem::From1900;
     std::vector<Sheet> m_sheets;
@@ -331,6 +419,11 @@ Workbook::Workbook(std::string_view stream) : m_stream(stream) {
     if (!records.next(type, data) || type != Bof)
         damaged("缺少 BOF 记录");
     m_biff5 = isBiff5(data);
+    if (Records after = records; after.next(type, data) && type == FilePass && !m_biff5) {
+        m_decrypted = decrypted(stream, data);
+        m_stream = m_decrypted;
+        records = Records(m_stream, after.at());
+    }
     for (std::uint16_t previous = Bof; records.next(type, data) && type != Eof; previous = type) {
         if (type == Continue && previous == Bof)
             damaged("CONTINUE 记录前没有记录");

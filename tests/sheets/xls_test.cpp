@@ -1,6 +1,7 @@
 // The .xls reader: files LibreOffice and Gnumeric wrote, against the text LibreOffice shows
 // for them; records and containers the tests write; and the notices of every other file.
 #include "sheets/compound.h"
+#include "sheets/crypto.h"
 #include "sheets/little_endian.h"
 #include "sheets/workbook.h"
 #include "sheets/xls.h"
@@ -66,6 +67,45 @@ TEST(XlsReader, Excel95WorkbookOfGnumericGivesTheTextLibreOfficeShows) {
     const std::vector<std::string> sheets = sheetsOf(fixture("xls_biff7_gbk.xls"));
     ASSERT_EQ(2u, sheets.size()); // the hidden sheet left out
     EXPECT_EQ(fixture("xls_biff7_gbk.txt"), sheets[0] + sheets[1]);
+}
+
+TEST(XlsReader, WorkbookOfTheDefaultPasswordIsDecrypted) {
+    const std::vector<std::string> sheets = sheetsOf(fixture("xls_default_password.xls")); // LibreOffice's
+    ASSERT_EQ(2u, sheets.size());
+    EXPECT_EQ(fixture("xls_default_password.txt"), sheets[0] + sheets[1]);
+}
+
+std::string hex(std::string_view bytes) {
+    std::string out;
+    for (unsigned char c : bytes)
+        out += "0123456789abcdef"[c >> 4] + std::string(1, "0123456789abcdef"[c & 15]);
+    return out;
+}
+
+TEST(XlsCrypto, Md5AndRc4GiveThePublishedVectors) {
+    const std::pair<std::string, const char*> digests[] = {
+        {"", "d41d8cd98f00b204e9800998ecf8427e"},
+        {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+        {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
+         "d174ab98d277d9f5a5611c2c9f419d9f"},
+        {"1234567890123456789012345678901234567890123456789012345678901234567890123456789"
+         "0",
+         "57edf4a22be3c955ac49da2e2107b67a"},
+    };
+    for (const auto& [input, digest] : digests) {
+        const Md5Digest result = md5(input);
+        EXPECT_EQ(digest, hex({reinterpret_cast<const char*>(result.data()), result.size()})) << input;
+    }
+    const std::array<std::array<std::string, 3>, 3> ciphers = {{
+        {"Key", "Plaintext", "bbf316e8d940af0ad3"},
+        {"Wiki", "pedia", "1021bf0420"},
+        {"Secret", "Attack at dawn", "45a01f645fc35b383552544b9bf5"},
+    }};
+    for (auto [key, text, cipher] : ciphers) {
+        Rc4(key).apply(text.data(), text.size());
+        EXPECT_EQ(cipher, hex(text)) << key;
+    }
 }
 
 TEST(XlsReader, NumberFormatsOfTheFileAreApplied) {
@@ -211,6 +251,8 @@ TEST(XlsReader, EveryOtherFileGetsItsNotice) {
         const char* detail = "";
     };
     const std::string label = byteLabel(0, 0, "x");
+    const std::string velvet = fixture("xls_default_password.xls");
+    const std::size_t verifier = velvet.find(std::string_view("\x2F\0\x36\0\x01\0\x01\0\x01\0", 10)) + 26;
     const Case cases[] = {
         {"Excel 95 in code page 0", xlsFile(codePage(0), {{label}}, true), Problem::OtherSpreadsheet,
          "代码页 0 "},
@@ -229,6 +271,9 @@ TEST(XlsReader, EveryOtherFileGetsItsNotice) {
         {"Excel 4.0 sheet", record(0x0409, le(4, 2) + le(0x10, 2) + le(0, 2)), Problem::OtherSpreadsheet,
          "4.0"},
         {"FILEPASS", xlsFile(record(0x002F, le(1, 6)), {{sheet}}), Problem::Encrypted},
+        {"FILEPASS of another password", patched(velvet, verifier, 0), Problem::Encrypted},
+        {"FILEPASS of CryptoAPI", xlsFile(record(0x002F, le(1, 2) + le(4, 2) + le(2, 2)), {{sheet}}),
+         Problem::Encrypted, "CryptoAPI"},
         {"password-protected .xlsx", compoundFile({{"EncryptionInfo", "i"}, {"EncryptedPackage", "p"}}),
          Problem::Encrypted},
         {"Word document", compoundFile({{"WordDocument", "w"}}), Problem::NotASpreadsheet},
