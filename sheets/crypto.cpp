@@ -1,4 +1,4 @@
-// MD5 as RFC 1321 gives it, and RC4.
+// MD5 as RFC 1321 gives it, SHA-1 as RFC 3174 does, and RC4.
 #include "sheets/crypto.h"
 
 #include <bit>
@@ -60,25 +60,66 @@ void md5Block(const unsigned char* block, std::uint32_t (&state)[4]) {
     state[3] += d;
 }
 
-} // namespace
-
-Md5Digest md5(std::string_view bytes) {
-    std::uint32_t state[4] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476};
+// Hands the 64-byte blocks of `bytes` and of its padding to `compress`: a 1 bit, zeros, and
+// the length in bits, little-endian for MD5, big-endian for SHA-1.
+template <typename Compress> void eachBlock(std::string_view bytes, bool bigEndian, Compress compress) {
     const std::size_t whole = bytes.size() / 64 * 64;
     for (std::size_t at = 0; at < whole; at += 64)
-        md5Block(reinterpret_cast<const unsigned char*>(bytes.data() + at), state);
-    // The rest, a 1 bit, zeros, and the length in bits: one block or two.
+        compress(reinterpret_cast<const unsigned char*>(bytes.data() + at));
     std::string tail(bytes.substr(whole));
     tail += '\x80';
     tail.resize(tail.size() <= 56 ? 56 : 120, '\0');
     const std::uint64_t bits = std::uint64_t{bytes.size()} * 8;
     for (int i = 0; i < 8; ++i)
-        tail += static_cast<char>(bits >> (8 * i) & 0xFF);
+        tail += static_cast<char>(bits >> (8 * (bigEndian ? 7 - i : i)) & 0xFF);
     for (std::size_t at = 0; at < tail.size(); at += 64)
-        md5Block(reinterpret_cast<const unsigned char*>(tail.data() + at), state);
-    Md5Digest digest;
+        compress(reinterpret_cast<const unsigned char*>(tail.data() + at));
+}
+
+void sha1Block(const unsigned char* block, std::uint32_t (&state)[5]) {
+    std::uint32_t words[80];
     for (int i = 0; i < 16; ++i)
-        digest[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(state[i / 4] >> (8 * (i % 4)));
+        words[i] = std::uint32_t{block[i * 4]} << 24 | std::uint32_t{block[i * 4 + 1]} << 16 |
+                   std::uint32_t{block[i * 4 + 2]} << 8 | std::uint32_t{block[i * 4 + 3]};
+    for (int i = 16; i < 80; ++i)
+        words[i] = std::rotl(words[i - 3] ^ words[i - 8] ^ words[i - 14] ^ words[i - 16], 1);
+    std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
+    for (int i = 0; i < 80; ++i) {
+        const std::uint32_t f = i < 20   ? ((b & c) | (~b & d)) + 0x5A827999
+                                : i < 40 ? (b ^ c ^ d) + 0x6ED9EBA1
+                                : i < 60 ? ((b & c) | (b & d) | (c & d)) + 0x8F1BBCDC
+                                         : (b ^ c ^ d) + 0xCA62C1D6;
+        const std::uint32_t next = std::rotl(a, 5) + f + e + words[i];
+        e = d;
+        d = c;
+        c = std::rotl(b, 30);
+        b = a;
+        a = next;
+    }
+    state[0] += a;
+    state[1] += b;
+    state[2] += c;
+    state[3] += d;
+    state[4] += e;
+}
+
+} // namespace
+
+Md5Digest md5(std::string_view bytes) {
+    std::uint32_t state[4] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476};
+    eachBlock(bytes, false, [&](const unsigned char* block) { md5Block(block, state); });
+    Md5Digest digest;
+    for (std::size_t i = 0; i < digest.size(); ++i)
+        digest[i] = static_cast<std::uint8_t>(state[i / 4] >> (8 * (i % 4)));
+    return digest;
+}
+
+Sha1Digest sha1(std::string_view bytes) {
+    std::uint32_t state[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0};
+    eachBlock(bytes, true, [&](const unsigned char* block) { sha1Block(block, state); });
+    Sha1Digest digest;
+    for (std::size_t i = 0; i < digest.size(); ++i)
+        digest[i] = static_cast<std::uint8_t>(state[i / 4] >> (8 * (3 - i % 4)));
     return digest;
 }
 

@@ -1,4 +1,4 @@
-// MD5 and RC4: what reading an .xls saved with Excel's default password takes.
+// MD5, SHA-1 and RC4: what reading an .xls saved with Excel's default password takes.
 #pragma once
 
 #include <array>
@@ -9,7 +9,10 @@ namespace brisquel::sheets {
 
 using Md5Digest = std::array<std::uint8_t, 16>;
 
+using Sha1Digest = std::array<std::uint8_t, 20>;
+
 Md5Digest md5(std::string_view bytes);
+Sha1Digest sha1(std::string_view bytes);
 
 // The RC4 key stream of a key of 1 to 256 bytes.
 class Rc4 {

@@ -259,25 +259,37 @@ const char* errorText(std::uint32_t code) {
 constexpr std::string_view defaultPassword =
     std::string_view("V\0e\0l\0v\0e\0t\0S\0w\0e\0a\0t\0s\0h\0o\0p\0", 30);
 
-// The key stream of RC4 encryption with a 40-bit MD5 key, as Excel 97 encrypts: a key for every
-// 1024 bytes of the stream, from their number.
+// The key stream of Excel 97's RC4 encryption: a key for every 1024 bytes of the stream, from
+// their number and a hash of the password and the salt, by MD5 with a 40-bit key or, through
+// CryptoAPI, by SHA-1.
 class BlockKeys {
 public:
-    BlockKeys(std::string_view password, std::string_view salt) {
+    static BlockKeys md5Keys(std::string_view password, std::string_view salt) {
         const Md5Digest first = md5(password);
         std::string repeated;
         for (int i = 0; i < 16; ++i)
             repeated.append(reinterpret_cast<const char*>(first.data()), 5).append(salt);
         const Md5Digest second = md5(repeated);
-        m_base.assign(reinterpret_cast<const char*>(second.data()), 5);
+        return BlockKeys(std::string(reinterpret_cast<const char*>(second.data()), 5), 0);
+    }
+    static BlockKeys sha1Keys(std::string_view password, std::string_view salt, std::size_t keyBytes) {
+        const Sha1Digest hash = sha1(std::string(salt).append(password));
+        return BlockKeys(std::string(reinterpret_cast<const char*>(hash.data()), hash.size()), keyBytes);
     }
 
     Rc4 block(std::uint32_t number) const {
         std::string keyed = m_base;
         for (int i = 0; i < 4; ++i)
             keyed += static_cast<char>(number >> (8 * i) & 0xFF);
-        const Md5Digest key = md5(keyed);
-        return Rc4(std::string_view(reinterpret_cast<const char*>(key.data()), key.size()));
+        if (m_keyBytes == 0) {
+            const Md5Digest key = md5(keyed);
+            return Rc4(std::string_view(reinterpret_cast<const char*>(key.data()), key.size()));
+        }
+        const Sha1Digest hash = sha1(keyed);
+        std::string key(reinterpret_cast<const char*>(hash.data()), m_keyBytes);
+        if (m_keyBytes == 5) // a 40-bit key is used as 128 bits
+            key.resize(16, '\0');
+        return Rc4(key);
     }
 
     // XORs the key stream into the bytes `from` to `to` of `stream`.
@@ -295,27 +307,51 @@ public:
     }
 
 private:
-    std::string m_base; // five bytes of the password's hash with the salt
+    BlockKeys(std::string base, std::size_t keyBytes) : m_base(std::move(base)), m_keyBytes(keyBytes) {}
+
+    std::string m_base;     // the hash each block's key is made from
+    std::size_t m_keyBytes; // of a SHA-1 key; 0 for MD5
     std::size_t m_block = 0;
     std::string m_bytes; // the key stream of m_block
 };
 
+[[noreturn]] void encrypted(const char* how = "") {
+    throw ReadError(Problem::Encrypted, std::string("受密码保护的 Excel 97-2003 工作簿（.xls") + how + "）");
+}
+
 // `stream` with its records decrypted as FILEPASS `filePass` tells, when it tells the default
 // password; otherwise the workbook is one to be opened with a password (ReadError).
 std::string decrypted(std::string_view stream, std::string_view filePass) {
-    const std::uint32_t method = filePass.size() >= 6 ? u16At(filePass, 0) : 0xFFFF;
-    if (method == 1 && u16At(filePass, 2) >= 2 && u16At(filePass, 4) == 2)
-        throw ReadError(Problem::Encrypted, "受密码保护的 Excel 97-2003 工作簿（.xls，CryptoAPI RC4 加密）");
-    if (method != 1 || u16At(filePass, 2) != 1 || u16At(filePass, 4) != 1 || filePass.size() < 54)
-        throw ReadError(Problem::Encrypted, method == 0
-                                                ? "受密码保护的 Excel 97-2003 工作簿（.xls，XOR 混淆）"
-                                                : "受密码保护的 Excel 97-2003 工作簿（.xls）");
-    BlockKeys keys(defaultPassword, filePass.substr(6, 16));
-    std::string verifier(filePass.substr(22, 32)); // 16 bytes and their MD5
-    keys.block(0).apply(verifier.data(), verifier.size());
-    const Md5Digest hash = md5(std::string_view(verifier).substr(0, 16));
-    if (verifier.compare(16, 16, reinterpret_cast<const char*>(hash.data()), 16) != 0)
-        throw ReadError(Problem::Encrypted, "受密码保护的 Excel 97-2003 工作簿（.xls）");
+    if (filePass.size() < 6 || u16At(filePass, 0) != 1)
+        encrypted(filePass.size() >= 2 && u16At(filePass, 0) == 0 ? "，XOR 混淆" : "");
+    const std::uint32_t major = u16At(filePass, 2), minor = u16At(filePass, 4);
+    std::optional<BlockKeys> keys;
+    std::string verifier; // 16 bytes, then their hash
+    if (major == 1 && minor == 1 && filePass.size() >= 54) {
+        keys = BlockKeys::md5Keys(defaultPassword, filePass.substr(6, 16));
+        verifier = filePass.substr(22, 32);
+    } else if (major >= 2 && major <= 4 && minor == 2) {
+        // The header, of the size given, names the key's bits; the salt and the verifier follow.
+        const std::size_t headerSize = filePass.size() >= 14 ? u32At(filePass, 10) : 0;
+        if (headerSize < 32 || filePass.size() - 14 < headerSize + 60)
+            encrypted("，CryptoAPI RC4 加密");
+        const std::uint32_t bits = u32At(filePass, 30) == 0 ? 40 : u32At(filePass, 30);
+        const std::size_t at = 14 + headerSize;
+        if (bits < 40 || bits > 128 || bits % 8 != 0 || u32At(filePass, at) != 16 ||
+            u32At(filePass, at + 36) != 20)
+            encrypted("，CryptoAPI RC4 加密");
+        keys = BlockKeys::sha1Keys(defaultPassword, filePass.substr(at + 4, 16), bits / 8);
+        verifier = std::string(filePass.substr(at + 20, 16)).append(filePass.substr(at + 40, 20));
+    } else {
+        encrypted();
+    }
+    keys->block(0).apply(verifier.data(), verifier.size());
+    const std::string_view plainVerifier = std::string_view(verifier).substr(0, 16);
+    const std::string hash = verifier.size() == 32
+                                 ? std::string(reinterpret_cast<const char*>(md5(plainVerifier).data()), 16)
+                                 : std::string(reinterpret_cast<const char*>(sha1(plainVerifier).data()), 20);
+    if (verifier.compare(16, std::string::npos, hash) != 0)
+        encrypted();
     // Record headers stay plain, and so do a few records and the sheets' places in BOUNDSHEET.
     std::string plain(stream);
     Records records(stream, 0);
@@ -325,8 +361,8 @@ std::string decrypted(std::string_view stream, std::string_view filePass) {
         if (type == Bof || type == FilePass || type == InterfaceHeader || type == RevisionHead ||
             type == UserExclusive || type == FileLock || type == RevisionInfo)
             continue;
-        keys.apply(plain, at + 4 + (type == BoundSheet ? std::min<std::size_t>(4, data.size()) : 0),
-                   records.at());
+        keys->apply(plain, at + 4 + (type == BoundSheet ? std::min<std::size_t>(4, data.size()) : 0),
+                    records.at());
     }
     return plain;
 }

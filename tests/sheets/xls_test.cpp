@@ -82,7 +82,7 @@ std::string hex(std::string_view bytes) {
     return out;
 }
 
-TEST(XlsCrypto, Md5AndRc4GiveThePublishedVectors) {
+TEST(XlsCrypto, Md5Sha1AndRc4GiveThePublishedVectors) {
     const std::pair<std::string, const char*> digests[] = {
         {"", "d41d8cd98f00b204e9800998ecf8427e"},
         {"abc", "900150983cd24fb0d6963f7d28e17f72"},
@@ -95,6 +95,16 @@ TEST(XlsCrypto, Md5AndRc4GiveThePublishedVectors) {
     };
     for (const auto& [input, digest] : digests) {
         const Md5Digest result = md5(input);
+        EXPECT_EQ(digest, hex({reinterpret_cast<const char*>(result.data()), result.size()})) << input;
+    }
+    const std::pair<std::string, const char*> sha1Digests[] = {
+        {"", "da39a3ee5e6b4b0d3255bfef95601890afd80709"},
+        {"abc", "a9993e364706816aba3e25717850c26c9cd0d89d"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "84983e441c3bd26ebaae4aa1f95129e5e54670f1"},
+    };
+    for (const auto& [input, digest] : sha1Digests) {
+        const Sha1Digest result = sha1(input);
         EXPECT_EQ(digest, hex({reinterpret_cast<const char*>(result.data()), result.size()})) << input;
     }
     const std::array<std::array<std::string, 3>, 3> ciphers = {{
