@@ -327,19 +327,21 @@ std::string decrypted(std::string_view stream, std::string_view filePass) {
     const std::uint32_t major = u16At(filePass, 2), minor = u16At(filePass, 4);
     std::optional<BlockKeys> keys;
     std::string verifier; // 16 bytes, then their hash
+    const char* how = "";
     if (major == 1 && minor == 1 && filePass.size() >= 54) {
         keys = BlockKeys::md5Keys(defaultPassword, filePass.substr(6, 16));
         verifier = filePass.substr(22, 32);
     } else if (major >= 2 && major <= 4 && minor == 2) {
+        how = "，CryptoAPI RC4 加密";
         // The header, of the size given, names the key's bits; the salt and the verifier follow.
-        const std::size_t headerSize = filePass.size() >= 14 ? u32At(filePass, 10) : 0;
+        const std::uint64_t headerSize = filePass.size() >= 14 ? u32At(filePass, 10) : 0;
         if (headerSize < 32 || filePass.size() - 14 < headerSize + 60)
-            encrypted("，CryptoAPI RC4 加密");
+            encrypted(how);
         const std::uint32_t bits = u32At(filePass, 30) == 0 ? 40 : u32At(filePass, 30);
-        const std::size_t at = 14 + headerSize;
+        const std::size_t at = 14 + static_cast<std::size_t>(headerSize);
         if (bits < 40 || bits > 128 || bits % 8 != 0 || u32At(filePass, at) != 16 ||
             u32At(filePass, at + 36) != 20)
-            encrypted("，CryptoAPI RC4 加密");
+            encrypted(how);
         keys = BlockKeys::sha1Keys(defaultPassword, filePass.substr(at + 4, 16), bits / 8);
         verifier = std::string(filePass.substr(at + 20, 16)).append(filePass.substr(at + 40, 20));
     } else {
@@ -351,7 +353,7 @@ std::string decrypted(std::string_view stream, std::string_view filePass) {
                                  ? std::string(reinterpret_cast<const char*>(md5(plainVerifier).data()), 16)
                                  : std::string(reinterpret_cast<const char*>(sha1(plainVerifier).data()), 20);
     if (verifier.compare(16, std::string::npos, hash) != 0)
-        encrypted();
+        encrypted(how);
     // Record headers stay plain, and so do a few records and the sheets' places in BOUNDSHEET.
     std::string plain(stream);
     Records records(stream, 0);

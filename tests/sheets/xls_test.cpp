@@ -245,6 +245,23 @@ std::string patched(std::string bytes, std::size_t at, std::uint32_t value) {
     return bytes;
 }
 
+// A workbook encrypted through CryptoAPI with a key of 128 bits from the default password, or,
+// with `other`, from another; it holds no record to decrypt.
+std::string cryptoApiWorkbook(bool other) {
+    const std::string salt(16, 'S');
+    const std::string password =
+        other ? std::string("x\0", 2) : std::string("V\0e\0l\0v\0e\0t\0S\0w\0e\0a\0t\0s\0h\0o\0p\0", 30);
+    const Sha1Digest first = sha1(salt + password);
+    const Sha1Digest key = sha1(std::string(first.begin(), first.end()) + le(0, 4));
+    const Sha1Digest hash = sha1("0123456789abcdef");
+    std::string verifier = "0123456789abcdef" + std::string(hash.begin(), hash.end());
+    Rc4(std::string(key.begin(), key.begin() + 16)).apply(verifier.data(), verifier.size());
+    const std::string header = le(0, 8) + le(0x6801, 4) + le(0x8004, 4) + le(128, 4) + le(1, 4) + le(0, 8);
+    const std::string filePass = le(1, 2) + le(4, 2) + le(2, 2) + le(0, 4) + le(header.size(), 4) + header +
+                                 le(16, 4) + salt + verifier.substr(0, 16) + le(20, 4) + verifier.substr(16);
+    return xlsFile(record(0x002F, filePass), {});
+}
+
 TEST(XlsReader, EveryOtherFileGetsItsNotice) {
     const std::string strings = sharedStrings({u"台区", u"镇府"});
     const std::string sheet = sstCell(0, 0, 0) + sstCell(1, 0, 1);
@@ -282,8 +299,11 @@ TEST(XlsReader, EveryOtherFileGetsItsNotice) {
          "4.0"},
         {"FILEPASS", xlsFile(record(0x002F, le(1, 6)), {{sheet}}), Problem::Encrypted},
         {"FILEPASS of another password", patched(velvet, verifier, 0), Problem::Encrypted},
-        {"FILEPASS of CryptoAPI", xlsFile(record(0x002F, le(1, 2) + le(4, 2) + le(2, 2)), {{sheet}}),
-         Problem::Encrypted, "CryptoAPI"},
+        {"FILEPASS of CryptoAPI and the default password", cryptoApiWorkbook(false), Problem::Empty},
+        {"FILEPASS of CryptoAPI and another password", cryptoApiWorkbook(true), Problem::Encrypted,
+         "CryptoAPI"},
+        {"FILEPASS of CryptoAPI cut short",
+         xlsFile(record(0x002F, le(1, 2) + le(4, 2) + le(2, 2)), {{sheet}}), Problem::Encrypted, "CryptoAPI"},
         {"password-protected .xlsx", compoundFile({{"EncryptionInfo", "i"}, {"EncryptedPackage", "p"}}),
          Problem::Encrypted},
         {"Word document", compoundFile({{"WordDocument", "w"}}), Problem::NotASpreadsheet},
