@@ -73,7 +73,7 @@ struct CompoundKind {
 
 constexpr CompoundKind compoundKinds[] = {
     {"Workbook", false, readXls},
-    {"Book", false, readXls}, // Excel 5.0/95, told apart by its first record
+    {"Book", false, readXls}, // Excel 5.0/95
     {"EncryptedPackage", false, nullptr, Problem::Encrypted, "受密码保护的 Excel 工作簿（.xlsx）"},
     {"WordDocument", false, nullptr, Problem::NotASpreadsheet, "Word 文档"},
     {"PowerPoint Document", false, nullptr, Problem::NotASpreadsheet, "PowerPoint 演示文稿"},

@@ -1,5 +1,5 @@
-// BIFF8 records to sheet text: the workbook's globals (strings, formats, sheets) first, then
-// each visible worksheet's cells, formatted as the cell shows them.
+// BIFF8 and BIFF5 records to sheet text: the workbook's globals (strings, formats, sheets)
+// first, then each visible worksheet's cells, formatted as the cell shows them.
 #include "sheets/xls.h"
 
 #include "sheets/cell_formats.h"
