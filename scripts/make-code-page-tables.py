@@ -8,8 +8,9 @@ undefined stands for the C1 control of the same number, as Windows converts it.
 import os
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
-PAGES = [(437, "cp437"), (850, "cp850"), (1250, "cp1250"), (1251, "cp1251"),
-         (1252, "cp1252"), (10000, "mac_roman")]
+PAGES = [(437, "cp437"), (850, "cp850"), (852, "cp852"), (866, "cp866"), (874, "cp874"), (1250, "cp1250"),
+         (1251, "cp1251"), (1252, "cp1252"), (1253, "cp1253"), (1254, "cp1254"), (1255, "cp1255"),
+         (1256, "cp1256"), (1257, "cp1257"), (1258, "cp1258"), (10000, "mac_roman")]
 
 
 def upper_half(codec):

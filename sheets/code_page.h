@@ -11,8 +11,9 @@ namespace brisquel::sheets {
 class CodePage {
 public:
     // The code page a workbook's CODEPAGE record names by `number`, or nothing for one the
-    // tool does not read: 936 (GBK, read as GB18030), 1252, 437, 850, 1250, 1251, 10000 (Mac
-    // Roman), 65001 (UTF-8), 1200 (UTF-16), and 367, 32768 and 32769 as Excel uses them.
+    // tool does not read: 936 (GBK, read as GB18030), the Windows pages 874 and 1250 to 1258,
+    // the DOS pages 437, 850, 852 and 866, 10000 (Mac Roman), 65001 (UTF-8), 1200 (UTF-16),
+    // and 367, 32768 and 32769 as Excel uses them.
     static std::optional<CodePage> find(std::uint32_t number);
 
     // Appends `bytes`, text in the code page, to `out` as UTF-8.
