@@ -290,6 +290,8 @@ TEST(XlsReader, EveryOtherFileGetsItsNotice) {
         {"Excel 95 label longer than its record",
          xlsFile("", {{record(0x0204, cellHead(0, 0) + le(4, 2) + "abc")}}, true), Problem::Damaged,
          "Book 数据流"},
+        {"Excel 95 record longer than its stream", xlsFile("", {{le(0x0204, 2) + le(900, 2) + "x"}}, true),
+         Problem::Damaged, "Book 数据流"},
         {"Excel 95 cell past the last column", xlsFile("", {{byteLabel(0, 0xFFFF, "x")}}, true),
          Problem::Damaged},
         {"Excel 2.1 sheet", record(0x0009, le(2, 2) + le(0x10, 2)), Problem::OtherSpreadsheet, "Excel 2.1"},
