@@ -4,7 +4,9 @@
 //   xls_bench --sheets N               a generated workbook of N sheets of the meter report,
 //                                      65,536 rows of 20 columns each, written and then read
 //   xls_bench --sheets N --biff5       the same as an Excel 95 workbook, its texts in GBK
-//   xls_bench --sheets N [--biff5] --write F
+//   xls_bench --sheets N --reversed    its rows' records last row first, as Excel never
+//                                      writes them
+//   xls_bench --sheets N [--biff5] [--reversed] --write F
 //                                      only writes that workbook to F
 //   xls_bench F                        reads the workbook F (the peak memory then counts the
 //                                      file and the reading alone)
@@ -80,36 +82,42 @@ std::string gbk(std::string_view text) {
     return out;
 }
 
-// The meter report's rows as a workbook stream of `sheets` equal sheets, BIFF8 or BIFF5;
-// `textBytes` gets the length of the text they should give.
-std::string meterWorkbook(int sheets, bool biff5, std::size_t& textBytes) {
+// The meter report's rows as a workbook stream of `sheets` equal sheets, BIFF8 or BIFF5, the
+// rows in order or last first; `textBytes` gets the length of the text they should give.
+std::string meterWorkbook(int sheets, bool biff5, bool reversed, std::size_t& textBytes) {
     std::vector<std::u16string> strings;
     std::unordered_map<std::string, std::uint32_t> indexes;
     std::string cells = biff5 ? record(0x0200, le(0, 2) + le(0xFFFF, 2) + le(0, 2) + le(20, 2) + le(0, 2))
                               : record(0x0200, le(0, 4) + le(sheetRows, 4) + le(0, 2) + le(20, 2) + le(0, 2));
     int row = 0;
     textBytes = 0;
+    std::vector<std::string> rows;
     bench::generateMeterReport(sheetRows, "", [&](std::string_view line) {
         textBytes += line.size() + 2;
+        std::string& rowCells = rows.emplace_back();
         for (int column = 0;; ++column) {
             const std::string_view cell = line.substr(0, line.find('\t'));
             line.remove_prefix(std::min(line.size(), cell.size() + 1));
             if (isNumber(cell)) {
-                cells += numberCell(row, column, std::atof(std::string(cell).c_str()));
+                rowCells += numberCell(row, column, std::atof(std::string(cell).c_str()));
             } else if (!cell.empty() && biff5) {
-                cells += byteLabel(row, column, gbk(cell));
+                rowCells += byteLabel(row, column, gbk(cell));
             } else if (!cell.empty()) {
                 auto [entry, added] =
                     indexes.try_emplace(std::string(cell), static_cast<std::uint32_t>(strings.size()));
                 if (added)
                     strings.push_back(utf16(cell));
-                cells += sstCell(row, column, entry->second);
+                rowCells += sstCell(row, column, entry->second);
             }
             if (line.empty())
                 break;
         }
         ++row;
     });
+    if (reversed)
+        std::reverse(rows.begin(), rows.end());
+    for (const std::string& cellsOfRow : rows)
+        cells += cellsOfRow;
     textBytes *= static_cast<std::size_t>(sheets);
     return workbookStream(biff5 ? record(0x0042, le(936, 2)) : sharedStrings(strings),
                           std::vector<XlsSheet>(static_cast<std::size_t>(sheets), {cells}), biff5);
@@ -135,9 +143,12 @@ int main(int argc, char** argv) {
     std::size_t expectedBytes = 0;
     if (argc >= 3 && std::string_view(argv[1]) == "--sheets") {
         const int sheets = std::atoi(argv[2]);
-        const bool biff5 = argc >= 4 && std::string_view(argv[3]) == "--biff5";
-        file = compoundFile({{biff5 ? "Book" : "Workbook", meterWorkbook(sheets, biff5, expectedBytes)}});
-        if (const int at = biff5 ? 4 : 3; argc == at + 2 && std::string_view(argv[at]) == "--write") {
+        int at = 3;
+        const bool biff5 = at < argc && std::string_view(argv[at]) == "--biff5" && ++at;
+        const bool reversed = at < argc && std::string_view(argv[at]) == "--reversed" && ++at;
+        file = compoundFile(
+            {{biff5 ? "Book" : "Workbook", meterWorkbook(sheets, biff5, reversed, expectedBytes)}});
+        if (argc == at + 2 && std::string_view(argv[at]) == "--write") {
             std::ofstream(argv[at + 1], std::ios::binary)
                 .write(file.data(), static_cast<std::streamsize>(file.size()));
             return 0;
@@ -147,7 +158,8 @@ int main(int argc, char** argv) {
         file.resize(static_cast<std::size_t>(in.tellg()));
         in.seekg(0).read(file.data(), static_cast<std::streamsize>(file.size()));
     } else {
-        std::fputs("usage: xls_bench --sheets N [--biff5] [--write FILE] | xls_bench FILE\n", stderr);
+        std::fputs("usage: xls_bench --sheets N [--biff5] [--reversed] [--write FILE] | xls_bench FILE\n",
+                   stderr);
         return 2;
     }
     // Wall clock and, as other work on a shared machine inflates it, processor time too.
