@@ -94,7 +94,7 @@ std::string meterWorkbook(int sheets, bool biff5, bool reversed, std::size_t& te
     std::vector<std::string> rows;
     bench::generateMeterReport(sheetRows, "", [&](std::string_view line) {
         textBytes += line.size() + 2;
-        std::string& rowCells = rows.emplace_back();
+        std::string& rowCells = reversed ? rows.emplace_back() : cells;
         for (int column = 0;; ++column) {
             const std::string_view cell = line.substr(0, line.find('\t'));
             line.remove_prefix(std::min(line.size(), cell.size() + 1));
@@ -114,8 +114,7 @@ std::string meterWorkbook(int sheets, bool biff5, bool reversed, std::size_t& te
         }
         ++row;
     });
-    if (reversed)
-        std::reverse(rows.begin(), rows.end());
+    std::reverse(rows.begin(), rows.end());
     for (const std::string& cellsOfRow : rows)
         cells += cellsOfRow;
     textBytes *= static_cast<std::size_t>(sheets);
