@@ -61,8 +61,6 @@ TEST(XlsReader, FilesOfLibreOfficeAndGnumericGiveTheTextLibreOfficeShows) {
     }
 }
 
-// LibreOffice shows the last two General numbers in full (0.00001, 123456789012); a Chinese
-// Excel's General fits 11 characters, and the expected text is what it shows.
 TEST(XlsReader, Excel95WorkbookOfGnumericGivesTheTextLibreOfficeShows) {
     const std::vector<std::string> sheets = sheetsOf(fixture("xls_biff7_gbk.xls"));
     ASSERT_EQ(2u, sheets.size()); // the hidden sheet left out
@@ -118,6 +116,8 @@ TEST(XlsCrypto, Md5Sha1AndRc4GiveThePublishedVectors) {
     }
 }
 
+// LibreOffice shows the last two General numbers in full (0.00001, 123456789012); a Chinese
+// Excel's General fits 11 characters, and the expected text is what it shows.
 TEST(XlsReader, NumberFormatsOfTheFileAreApplied) {
     EXPECT_EQ(fixture("xls_shown_formats.txt"), sheetsOf(fixture("xls_libreoffice.xls")).at(2));
 }
