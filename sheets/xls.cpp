@@ -420,6 +420,20 @@ private:
     std::string m_text;
 };
 
+// The language of a double-byte code page the tool does not read, for the notice.
+std::string languageOf(std::uint32_t codePage) {
+    switch (codePage) {
+    case 932:
+        return "（日文）";
+    case 949:
+        return "（韩文）";
+    case 950:
+        return "（繁体中文）";
+    default:
+        return "";
+    }
+}
+
 // What the workbook's globals tell: the sheets, the shared strings and the cells' formats.
 class Workbook {
 public:
@@ -508,8 +522,9 @@ void Workbook::readGlobal(std::uint16_t type, std::string_view data, Records& re
         if (m_biff5 && data.size() >= 2) {
             const std::optional<CodePage> page = CodePage::find(u16At(data, 0));
             if (!page)
-                throw ReadError(Problem::OtherSpreadsheet,
-                                "使用代码页 " + std::to_string(u16At(data, 0)) + " 的 Excel 5.0/95 工作簿");
+                throw ReadError(Problem::OtherSpreadsheet, "使用代码页 " + std::to_string(u16At(data, 0)) +
+                                                               languageOf(u16At(data, 0)) +
+                                                               " 的 Excel 5.0/95 工作簿");
             m_codePage = *page;
         }
         break;

@@ -284,7 +284,7 @@ TEST(XlsReader, EveryOtherFileGetsItsNotice) {
         {"Excel 95 in code page 0", xlsFile(codePage(0), {{label}}, true), Problem::OtherSpreadsheet,
          "代码页 0 "},
         {"Excel 95 in Japanese", xlsFile(codePage(932), {{label}}, true), Problem::OtherSpreadsheet,
-         "代码页 932 "},
+         "代码页 932（日文）"},
         {"Excel 95 FILEPASS", xlsFile(record(0x002F, le(0, 6)), {{label}}, true), Problem::Encrypted,
          "5.0/95"},
         {"Excel 95 label longer than its record",
