@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
-#include <numeric>
 #include <optional>
 #include <string>
 #include <vector>
@@ -387,24 +386,13 @@ public:
     }
 
     void writeTo(SheetWriter& writer) {
-        // The rows of a sheet's records are below 65,536: the cells are counted into row order,
-        // then each row is put in column order.
-        std::vector<std::size_t> ends(std::size_t{1} << 16, 0);
-        for (const Cell& cell : m_cells)
-            ++ends[cell.row];
-        std::partial_sum(ends.begin(), ends.end(), ends.begin());
-        std::vector<Cell> sorted(m_cells.size());
-        for (auto cell = m_cells.rbegin(); cell != m_cells.rend(); ++cell)
-            sorted[--ends[cell->row]] = *cell;
-        for (auto row = sorted.begin(); row != sorted.end();) {
-            const auto next =
-                std::find_if(row, sorted.end(), [&](const Cell& cell) { return cell.row != row->row; });
-            std::stable_sort(row, next, [](const Cell& a, const Cell& b) { return a.column < b.column; });
-            row = next;
-        }
-        for (std::size_t i = 0; i < sorted.size(); ++i) {
-            const Cell& cell = sorted[i];
-            if (i + 1 < sorted.size() && sorted[i + 1].row == cell.row && sorted[i + 1].column == cell.column)
+        std::stable_sort(m_cells.begin(), m_cells.end(), [](const Cell& a, const Cell& b) {
+            return a.row != b.row ? a.row < b.row : a.column < b.column;
+        });
+        for (std::size_t i = 0; i < m_cells.size(); ++i) {
+            const Cell& cell = m_cells[i];
+            if (i + 1 < m_cells.size() && m_cells[i + 1].row == cell.row &&
+                m_cells[i + 1].column == cell.column)
                 continue;
             writer.cell(std::int64_t{cell.row} + 1, static_cast<std::int32_t>(cell.column) + 1,
                         std::string_view(m_text).substr(cell.begin, cell.length));
