@@ -3,10 +3,15 @@
 //
 //   xls_bench --sheets N               a generated workbook of N sheets of the meter report,
 //                                      65,536 rows of 20 columns each, written and then read
-//   xls_bench --sheets N --write F     only writes that workbook to F
+//   xls_bench --sheets N --biff5       the same as an Excel 95 workbook, its texts in GBK
+//   xls_bench --sheets N --reversed    its rows' records last row first, as Excel never
+//                                      writes them
+//   xls_bench --sheets N [--biff5] [--reversed] --write F
+//                                      only writes that workbook to F
 //   xls_bench F                        reads the workbook F (the peak memory then counts the
 //                                      file and the reading alone)
 #include "meter_report.h"
+#include "sheets/gb18030.h"
 #include "sheets/workbook.h"
 #include "xls_writer.h"
 
@@ -52,36 +57,69 @@ bool isNumber(std::string_view cell) {
            std::all_of(cell.begin(), cell.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// The meter report's rows as a workbook stream of `sheets` equal sheets; `textBytes` gets
-// the length of the text they should give.
-std::string meterWorkbook(int sheets, std::size_t& textBytes) {
+// The GBK bytes of every character of the two-byte codes, found by decoding each code.
+std::unordered_map<std::string, std::string> gbkCodes() {
+    std::unordered_map<std::string, std::string> codes;
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+        for (int trail = 0x40; trail <= 0xFE; ++trail) {
+            const char code[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            char utf8[8];
+            codes.try_emplace(std::string(utf8, sheets::decodeGb18030({code, 2}, utf8)), code, 2);
+        }
+    }
+    return codes;
+}
+
+std::string gbk(std::string_view text) {
+    static const std::unordered_map<std::string, std::string> codes = gbkCodes();
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const std::size_t length = byte < 0x80 ? 1 : byte < 0xE0 ? 2 : byte < 0xF0 ? 3 : 4;
+        out += length == 1 ? std::string(1, text[i]) : codes.at(std::string(text.substr(i, length)));
+        i += length;
+    }
+    return out;
+}
+
+// The meter report's rows as a workbook stream of `sheets` equal sheets, BIFF8 or BIFF5, the
+// rows in order or last first; `textBytes` gets the length of the text they should give.
+std::string meterWorkbook(int sheets, bool biff5, bool reversed, std::size_t& textBytes) {
     std::vector<std::u16string> strings;
     std::unordered_map<std::string, std::uint32_t> indexes;
-    std::string cells = record(0x0200, le(0, 4) + le(sheetRows, 4) + le(0, 2) + le(20, 2) + le(0, 2));
+    std::string cells = biff5 ? record(0x0200, le(0, 2) + le(0xFFFF, 2) + le(0, 2) + le(20, 2) + le(0, 2))
+                              : record(0x0200, le(0, 4) + le(sheetRows, 4) + le(0, 2) + le(20, 2) + le(0, 2));
     int row = 0;
     textBytes = 0;
+    std::vector<std::string> rows;
     bench::generateMeterReport(sheetRows, "", [&](std::string_view line) {
         textBytes += line.size() + 2;
+        std::string& rowCells = reversed ? rows.emplace_back() : cells;
         for (int column = 0;; ++column) {
             const std::string_view cell = line.substr(0, line.find('\t'));
             line.remove_prefix(std::min(line.size(), cell.size() + 1));
             if (isNumber(cell)) {
-                cells += numberCell(row, column, std::atof(std::string(cell).c_str()));
+                rowCells += numberCell(row, column, std::atof(std::string(cell).c_str()));
+            } else if (!cell.empty() && biff5) {
+                rowCells += byteLabel(row, column, gbk(cell));
             } else if (!cell.empty()) {
                 auto [entry, added] =
                     indexes.try_emplace(std::string(cell), static_cast<std::uint32_t>(strings.size()));
                 if (added)
                     strings.push_back(utf16(cell));
-                cells += sstCell(row, column, entry->second);
+                rowCells += sstCell(row, column, entry->second);
             }
             if (line.empty())
                 break;
         }
         ++row;
     });
+    std::reverse(rows.begin(), rows.end());
+    for (const std::string& cellsOfRow : rows)
+        cells += cellsOfRow;
     textBytes *= static_cast<std::size_t>(sheets);
-    return workbookStream(sharedStrings(strings),
-                          std::vector<XlsSheet>(static_cast<std::size_t>(sheets), {cells}));
+    return workbookStream(biff5 ? record(0x0042, le(936, 2)) : sharedStrings(strings),
+                          std::vector<XlsSheet>(static_cast<std::size_t>(sheets), {cells}), biff5);
 }
 
 struct CountingSink final : sheets::SheetSink {
@@ -104,9 +142,13 @@ int main(int argc, char** argv) {
     std::size_t expectedBytes = 0;
     if (argc >= 3 && std::string_view(argv[1]) == "--sheets") {
         const int sheets = std::atoi(argv[2]);
-        file = compoundFile({{"Workbook", meterWorkbook(sheets, expectedBytes)}});
-        if (argc == 5 && std::string_view(argv[3]) == "--write") {
-            std::ofstream(argv[4], std::ios::binary)
+        int at = 3;
+        const bool biff5 = at < argc && std::string_view(argv[at]) == "--biff5" && ++at;
+        const bool reversed = at < argc && std::string_view(argv[at]) == "--reversed" && ++at;
+        file = compoundFile(
+            {{biff5 ? "Book" : "Workbook", meterWorkbook(sheets, biff5, reversed, expectedBytes)}});
+        if (argc == at + 2 && std::string_view(argv[at]) == "--write") {
+            std::ofstream(argv[at + 1], std::ios::binary)
                 .write(file.data(), static_cast<std::streamsize>(file.size()));
             return 0;
         }
@@ -115,7 +157,8 @@ int main(int argc, char** argv) {
         file.resize(static_cast<std::size_t>(in.tellg()));
         in.seekg(0).read(file.data(), static_cast<std::streamsize>(file.size()));
     } else {
-        std::fputs("usage: xls_bench --sheets N [--write FILE] | xls_bench FILE\n", stderr);
+        std::fputs("usage: xls_bench --sheets N [--biff5] [--reversed] [--write FILE] | xls_bench FILE\n",
+                   stderr);
         return 2;
     }
     // Wall clock and, as other work on a shared machine inflates it, processor time too.

@@ -1,5 +1,5 @@
-// BIFF8 records from the fuzzer's input, read as a workbook's stream into a sink that checks
-// the order of its calls. Only ReadError may come out.
+// BIFF8 or BIFF5 records from the fuzzer's input, read as a workbook's stream into a sink that
+// checks the order of its calls. Only ReadError may come out.
 #include "sheets/xls.h"
 
 #include "reader_fuzz.h"

@@ -187,8 +187,14 @@ void refuseBinary(std::string_view bytes) {
     struct Kind {
         std::string_view start;
         const char* name;
+        Problem problem = Problem::NotASpreadsheet;
     };
-    static constexpr std::array<Kind, 9> kinds = {{
+    using namespace std::string_view_literals;
+    static constexpr std::array<Kind, 12> kinds = {{
+        // The BOF record that begins the bare record stream of an Excel 2.1, 3.0 or 4.0 sheet.
+        {"\x09\x00\x04\x00"sv, "Excel 2.1 工作表", Problem::OtherSpreadsheet},
+        {"\x09\x02\x06\x00"sv, "Excel 3.0 工作表", Problem::OtherSpreadsheet},
+        {"\x09\x04\x06\x00"sv, "Excel 4.0 工作表", Problem::OtherSpreadsheet},
         {"%PDF-", "PDF 文档"},
         {"\x89PNG\r\n\x1A\n", "PNG 图片"},
         {"\xFF\xD8\xFF", "JPEG 图片"},
@@ -201,7 +207,7 @@ void refuseBinary(std::string_view bytes) {
     }};
     for (const Kind& kind : kinds) {
         if (bytes.starts_with(kind.start))
-            notText(kind.name);
+            throw ReadError(kind.problem, kind.name);
     }
     if (bytes.find('\0') != bytes.npos)
         notText(bytes.starts_with("MZ") ? "Windows 程序" : "");

@@ -73,7 +73,7 @@ struct CompoundKind {
 
 constexpr CompoundKind compoundKinds[] = {
     {"Workbook", false, readXls},
-    {"Book", false, readXls}, // Excel 5.0/95, told apart by its first record
+    {"Book", false, readXls}, // Excel 5.0/95
     // Encrypted with AES, which takes a crypto library, even under the default password Excel
     // opens without asking: the notice says so.
     {"EncryptedPackage", false, nullptr, Problem::Encrypted,

@@ -1,6 +1,7 @@
 // The .xls reader: files LibreOffice and Gnumeric wrote, against the text LibreOffice shows
 // for them; records and containers the tests write; and the notices of every other file.
 #include "sheets/compound.h"
+#include "sheets/crypto.h"
 #include "sheets/little_endian.h"
 #include "sheets/workbook.h"
 #include "sheets/xls.h"
@@ -30,8 +31,20 @@ std::vector<std::string> sheetsOf(std::string_view file) {
     return sink.sheets;
 }
 
-std::string xlsFile(std::string_view globals, const std::vector<XlsSheet>& sheets) {
-    return compoundFile({{"Workbook", workbookStream(globals, sheets)}});
+std::string xlsFile(std::string_view globals, const std::vector<XlsSheet>& sheets, bool biff5 = false) {
+    return compoundFile({{biff5 ? "Book" : "Workbook", workbookStream(globals, sheets, biff5)}});
+}
+
+std::string codePage(int number) {
+    return record(0x0042, le(static_cast<std::uint64_t>(number), 2));
+}
+
+// FORMAT `code` as format 164 and the style 1 showing it; BIFF8's claims `more` characters more.
+std::string styled(std::string_view code, bool biff5, int more = 0) {
+    const std::string head =
+        biff5 ? le(code.size(), 1) : le(code.size() + static_cast<std::size_t>(more), 2) + le(0, 1);
+    return record(0x041E, le(164, 2) + head + std::string(code)) + record(0x00E0, std::string(16, '\0')) +
+           record(0x00E0, le(0, 2) + le(164, 2) + std::string(12, '\0'));
 }
 
 std::string formula(int row, int column, std::string_view result) {
@@ -48,6 +61,61 @@ TEST(XlsReader, FilesOfLibreOfficeAndGnumericGiveTheTextLibreOfficeShows) {
     }
 }
 
+TEST(XlsReader, Excel95WorkbookOfGnumericGivesTheTextLibreOfficeShows) {
+    const std::vector<std::string> sheets = sheetsOf(fixture("xls_biff7_gbk.xls"));
+    ASSERT_EQ(2u, sheets.size()); // the hidden sheet left out
+    EXPECT_EQ(fixture("xls_biff7_gbk.txt"), sheets[0] + sheets[1]);
+}
+
+TEST(XlsReader, WorkbookOfTheDefaultPasswordIsDecrypted) {
+    const std::vector<std::string> sheets = sheetsOf(fixture("xls_default_password.xls")); // LibreOffice's
+    ASSERT_EQ(2u, sheets.size());
+    EXPECT_EQ(fixture("xls_default_password.txt"), sheets[0] + sheets[1]);
+}
+
+std::string hex(std::string_view bytes) {
+    std::string out;
+    for (unsigned char c : bytes)
+        out += "0123456789abcdef"[c >> 4] + std::string(1, "0123456789abcdef"[c & 15]);
+    return out;
+}
+
+TEST(XlsCrypto, Md5Sha1AndRc4GiveThePublishedVectors) {
+    const std::pair<std::string, const char*> digests[] = {
+        {"", "d41d8cd98f00b204e9800998ecf8427e"},
+        {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+        {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+        {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789",
+         "d174ab98d277d9f5a5611c2c9f419d9f"},
+        {"1234567890123456789012345678901234567890123456789012345678901234567890123456789"
+         "0",
+         "57edf4a22be3c955ac49da2e2107b67a"},
+    };
+    for (const auto& [input, digest] : digests) {
+        const Md5Digest result = md5(input);
+        EXPECT_EQ(digest, hex({reinterpret_cast<const char*>(result.data()), result.size()})) << input;
+    }
+    const std::pair<std::string, const char*> sha1Digests[] = {
+        {"", "da39a3ee5e6b4b0d3255bfef95601890afd80709"},
+        {"abc", "a9993e364706816aba3e25717850c26c9cd0d89d"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "84983e441c3bd26ebaae4aa1f95129e5e54670f1"},
+    };
+    for (const auto& [input, digest] : sha1Digests) {
+        const Sha1Digest result = sha1(input);
+        EXPECT_EQ(digest, hex({reinterpret_cast<const char*>(result.data()), result.size()})) << input;
+    }
+    const std::array<std::array<std::string, 3>, 3> ciphers = {{
+        {"Key", "Plaintext", "bbf316e8d940af0ad3"},
+        {"Wiki", "pedia", "1021bf0420"},
+        {"Secret", "Attack at dawn", "45a01f645fc35b383552544b9bf5"},
+    }};
+    for (auto [key, text, cipher] : ciphers) {
+        Rc4(key).apply(text.data(), text.size());
+        EXPECT_EQ(cipher, hex(text)) << key;
+    }
+}
+
 // LibreOffice shows the last two General numbers in full (0.00001, 123456789012); a Chinese
 // Excel's General fits 11 characters, and the expected text is what it shows.
 TEST(XlsReader, NumberFormatsOfTheFileAreApplied) {
@@ -60,6 +128,7 @@ TEST(XlsReader, RecordsGiveTheirCellsText) {
         std::string globals;
         std::vector<XlsSheet> sheets;
         std::vector<std::string> texts;
+        bool biff5 = false;
     };
     const Case cases[] = {
         {"shared strings cut at every record's end",
@@ -103,10 +172,44 @@ TEST(XlsReader, RecordsGiveTheirCellsText) {
            record(0x0809, le(0x0600, 2) + le(0x20, 2) + std::string(12, '\0')) + numberCell(0, 2, 5) +
            record(0x000A, "") + record(0x00BE, cellHead(0, 3) + le(0, 2) + le(4, 2)) + numberCell(1, 0, 3)}},
          {"\t1\r\n3\t\r\n"}},
+        {"cells out of order where their records say, the later of two for one cell",
+         "",
+         {{numberCell(1, 0, 3) + numberCell(0, 1, 1) +
+           record(0x00BD, cellHead(0, 2) + le(4 << 2 | 2, 4) + le(2, 2)) + numberCell(1, 0, 4)}},
+         {"\t1\t4\r\n4\t\t\r\n"}},
+        {"a FORMAT claiming a character more than it holds",
+         styled("0.0%", false, 1),
+         {{numberCell(0, 0, 0.5, 1)}},
+         {"50.0%\r\n"}},
+        {"Excel 95 GBK, a formula's text cut by a CONTINUE, a hidden sheet",
+         codePage(936),
+         {{byteLabel(0, 0, "\xCC\xA8\xC7\xF8") + formula(0, 1, le(0, 6) + le(0xFFFF, 2)) +
+           record(0x0207, le(4, 2) + "\xD5\xF2") + record(0x003C, "\xB8\xAE")},
+          {byteLabel(0, 0, "x"), 1}},
+         {"台区\t镇府\r\n"},
+         true},
+        {"Excel 95 without a CODEPAGE: Windows Latin 1",
+         "",
+         {{byteLabel(0, 0, "\x80\x81\x9F")}},
+         {"€\u0081Ÿ\r\n"},
+         true},
+        {"Excel 95 Cyrillic", codePage(1251), {{byteLabel(0, 0, "\xC0\xE1")}}, {"Аб\r\n"}, true},
+        {"Excel 95 Mac Roman", codePage(32768), {{byteLabel(0, 0, "\x80\x8E")}}, {"Äé\r\n"}, true},
+        {"Excel 95 UTF-8 repaired", codePage(65001), {{byteLabel(0, 0, "a\xFF")}}, {"a\uFFFD\r\n"}, true},
+        {"Excel 95 UTF-16, half a unit at the end",
+         codePage(1200),
+         {{byteLabel(0, 0, "\xF0\x53\x3A\x53\x41")}},
+         {"台区\uFFFD\r\n"},
+         true},
+        {"Excel 95 formats in the code page and 1904 dates",
+         codePage(936) + record(0x0022, le(1, 2)) + styled("yyyy\"\xC4\xEA\"m", true),
+         {{numberCell(0, 0, 31, 1)}},
+         {"1904年2\r\n"},
+         true},
     };
     for (const Case& entry : cases) {
         SCOPED_TRACE(entry.name);
-        EXPECT_EQ(entry.texts, sheetsOf(xlsFile(entry.globals, entry.sheets)));
+        EXPECT_EQ(entry.texts, sheetsOf(xlsFile(entry.globals, entry.sheets, entry.biff5)));
     }
 }
 
@@ -142,6 +245,23 @@ std::string patched(std::string bytes, std::size_t at, std::uint32_t value) {
     return bytes;
 }
 
+// A workbook encrypted through CryptoAPI with a key of 128 bits from the default password, or,
+// with `other`, from another; it holds no record to decrypt.
+std::string cryptoApiWorkbook(bool other) {
+    const std::string salt(16, 'S');
+    const std::string password =
+        other ? std::string("x\0", 2) : std::string("V\0e\0l\0v\0e\0t\0S\0w\0e\0a\0t\0s\0h\0o\0p\0", 30);
+    const Sha1Digest first = sha1(salt + password);
+    const Sha1Digest key = sha1(std::string(first.begin(), first.end()) + le(0, 4));
+    const Sha1Digest hash = sha1("0123456789abcdef");
+    std::string verifier = "0123456789abcdef" + std::string(hash.begin(), hash.end());
+    Rc4(std::string(key.begin(), key.begin() + 16)).apply(verifier.data(), verifier.size());
+    const std::string header = le(0, 8) + le(0x6801, 4) + le(0x8004, 4) + le(128, 4) + le(1, 4) + le(0, 8);
+    const std::string filePass = le(1, 2) + le(4, 2) + le(2, 2) + le(0, 4) + le(header.size(), 4) + header +
+                                 le(16, 4) + salt + verifier.substr(0, 16) + le(20, 4) + verifier.substr(16);
+    return xlsFile(record(0x002F, filePass), {});
+}
+
 TEST(XlsReader, EveryOtherFileGetsItsNotice) {
     const std::string strings = sharedStrings({u"台区", u"镇府"});
     const std::string sheet = sstCell(0, 0, 0) + sstCell(1, 0, 1);
@@ -151,15 +271,41 @@ TEST(XlsReader, EveryOtherFileGetsItsNotice) {
     const std::size_t directory = (u32At(large, 0x30) + 1) * 512;
     const std::string small = xlsFile(strings, {{sheet}});
     const std::size_t miniFat = (u32At(small, 0x3C) + 1) * 512;
-    const std::string biff5 = record(0x0809, le(0x0500, 2) + le(5, 2) + le(0, 4));
     struct Case {
         const char* name;
         std::string file;
         Problem problem;
+        const char* detail = "";
     };
+    const std::string label = byteLabel(0, 0, "x");
+    const std::string velvet = fixture("xls_default_password.xls");
+    const std::size_t verifier = velvet.find(std::string_view("\x2F\0\x36\0\x01\0\x01\0\x01\0", 10)) + 26;
     const Case cases[] = {
-        {"Excel 5.0/95", compoundFile({{"Book", biff5 + record(0x000A, "")}}), Problem::OtherSpreadsheet},
+        {"Excel 95 in code page 0", xlsFile(codePage(0), {{label}}, true), Problem::OtherSpreadsheet,
+         "代码页 0 "},
+        {"Excel 95 in Japanese", xlsFile(codePage(932), {{label}}, true), Problem::OtherSpreadsheet,
+         "代码页 932（日文）"},
+        {"Excel 95 FILEPASS", xlsFile(record(0x002F, le(0, 6)), {{label}}, true), Problem::Encrypted,
+         "5.0/95"},
+        {"Excel 95 label longer than its record",
+         xlsFile("", {{record(0x0204, cellHead(0, 0) + le(4, 2) + "abc")}}, true), Problem::Damaged,
+         "Book 数据流"},
+        {"Excel 95 record longer than its stream", xlsFile("", {{le(0x0204, 2) + le(900, 2) + "x"}}, true),
+         Problem::Damaged, "Book 数据流"},
+        {"Excel 95 cell past the last column", xlsFile("", {{byteLabel(0, 0xFFFF, "x")}}, true),
+         Problem::Damaged},
+        {"Excel 2.1 sheet", record(0x0009, le(2, 2) + le(0x10, 2)), Problem::OtherSpreadsheet, "Excel 2.1"},
+        {"Excel 3.0 sheet", record(0x0209, le(3, 2) + le(0x10, 2) + le(0, 2)), Problem::OtherSpreadsheet,
+         "3.0"},
+        {"Excel 4.0 sheet", record(0x0409, le(4, 2) + le(0x10, 2) + le(0, 2)), Problem::OtherSpreadsheet,
+         "4.0"},
         {"FILEPASS", xlsFile(record(0x002F, le(1, 6)), {{sheet}}), Problem::Encrypted},
+        {"FILEPASS of another password", patched(velvet, verifier, 0), Problem::Encrypted},
+        {"FILEPASS of CryptoAPI and the default password", cryptoApiWorkbook(false), Problem::Empty},
+        {"FILEPASS of CryptoAPI and another password", cryptoApiWorkbook(true), Problem::Encrypted,
+         "CryptoAPI"},
+        {"FILEPASS of CryptoAPI cut short",
+         xlsFile(record(0x002F, le(1, 2) + le(4, 2) + le(2, 2)), {{sheet}}), Problem::Encrypted, "CryptoAPI"},
         {"password-protected .xlsx", compoundFile({{"EncryptionInfo", "i"}, {"EncryptedPackage", "p"}}),
          Problem::Encrypted},
         {"Word document", compoundFile({{"WordDocument", "w"}}), Problem::NotASpreadsheet},
@@ -191,6 +337,7 @@ TEST(XlsReader, EveryOtherFileGetsItsNotice) {
             ADD_FAILURE() << "read";
         } catch (const ReadError& error) {
             EXPECT_EQ(entry.problem, error.problem()) << error.detail();
+            EXPECT_NE(std::string::npos, error.detail().find(entry.detail)) << error.detail();
         }
     }
 }

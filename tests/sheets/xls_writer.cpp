@@ -1,4 +1,4 @@
-// BIFF8 records and the compound file around them, written the plain way Excel writes them.
+// BIFF8 and BIFF5 records and the compound file around them, written the plain way Excel writes them.
 #include "xls_writer.h"
 
 #include <algorithm>
@@ -82,17 +82,22 @@ std::string sharedStrings(const std::vector<std::u16string>& strings, std::size_
     return out;
 }
 
-std::string workbookStream(std::string_view globals, const std::vector<XlsSheet>& sheets) {
-    const std::string bof = record(0x0809, le(0x0600, 2) + le(0x0005, 2) + std::string(12, '\0'));
-    const std::string sheetBof = record(0x0809, le(0x0600, 2) + le(0x0010, 2) + std::string(12, '\0'));
+std::string byteLabel(int row, int column, std::string_view bytes, int xf) {
+    return record(0x0204, cellHead(row, column, xf) + le(bytes.size(), 2) + std::string(bytes));
+}
+
+std::string workbookStream(std::string_view globals, const std::vector<XlsSheet>& sheets, bool biff5) {
+    const std::string version = le(biff5 ? 0x0500 : 0x0600, 2);
+    const std::string bof = record(0x0809, version + le(0x0005, 2) + std::string(12, '\0'));
+    const std::string sheetBof = record(0x0809, version + le(0x0010, 2) + std::string(12, '\0'));
     const std::string eof = record(0x000A, "");
-    std::size_t offset = bof.size() + globals.size() + eof.size() + sheets.size() * 14;
+    std::size_t offset = bof.size() + globals.size() + eof.size() + sheets.size() * (biff5 ? 13 : 14);
     std::string head = bof + std::string(globals);
     std::string body;
     for (std::size_t i = 0; i < sheets.size(); ++i) {
         const std::string name = {'S', static_cast<char>('0' + i % 10)};
         head += record(0x0085, le(offset, 4) + le(static_cast<std::uint64_t>(sheets[i].visibility), 1) +
-                                   le(0, 1) + le(name.size(), 1) + le(0, 1) + name);
+                                   le(0, 1) + le(name.size(), 1) + (biff5 ? "" : le(0, 1)) + name);
         const std::string sheet = sheetBof + sheets[i].records + eof;
         offset += sheet.size();
         body += sheet;

@@ -1,4 +1,4 @@
-// A small writer of BIFF8 records and compound files, for the reader's edge cases and the
+// A small writer of BIFF8 and BIFF5 records and compound files, for the reader's edge cases and the
 // benchmark's large workbooks.
 #pragma once
 
@@ -25,8 +25,11 @@ struct XlsSheet {
     std::string records; // between the sheet's BOF and EOF
     int visibility = 0;  // BOUNDSHEET's: 0 visible, 1 hidden, 2 very hidden
 };
-// A Workbook stream: BOF, `globals`, one BOUNDSHEET a sheet, EOF, then the sheets.
-std::string workbookStream(std::string_view globals, const std::vector<XlsSheet>& sheets);
+// A Workbook stream: BOF, `globals`, one BOUNDSHEET a sheet, EOF, then the sheets; with
+// `biff5`, the records of Excel 5.0/95.
+std::string workbookStream(std::string_view globals, const std::vector<XlsSheet>& sheets, bool biff5 = false);
+// Excel 5.0/95's LABEL: a string of `bytes` in the workbook's code page.
+std::string byteLabel(int row, int column, std::string_view bytes, int xf = 0);
 
 // A compound file of sectors of 1 << `sectorShift` bytes whose root holds `streams` (name,
 // bytes), streams under 4096 bytes in the mini stream. Streams come first in their order,
