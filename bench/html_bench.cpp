@@ -4,6 +4,7 @@
 //
 //   html_bench               100,000 rows
 //   html_bench --rows N      N rows, the header included
+//   html_bench --write F     writes the page to F and the CSV to F.csv, for file_bench
 #include "meter_report.h"
 #include "sheets/html.h"
 #include "sheets/text_file.h"
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <string>
 
 namespace {
@@ -79,8 +81,20 @@ template <typename Read> double measure(const char* name, const std::string& byt
 
 int main(int argc, char** argv) {
     std::int64_t rows = 100000;
-    if (argc == 3 && std::strcmp(argv[1], "--rows") == 0)
-        rows = std::max<std::int64_t>(1, std::atoll(argv[2]));
+    const char* write = nullptr;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--rows") == 0)
+            rows = std::max<std::int64_t>(1, std::atoll(argv[i + 1]));
+        else if (std::strcmp(argv[i], "--write") == 0)
+            write = argv[i + 1];
+    }
+    if (write) {
+        const std::string page = webPage(rows), text = csv(rows);
+        std::ofstream(write, std::ios::binary).write(page.data(), static_cast<std::streamsize>(page.size()));
+        std::ofstream(std::string(write) + ".csv", std::ios::binary)
+            .write(text.data(), static_cast<std::streamsize>(text.size()));
+        return 0;
+    }
     const double page = measure("web page", webPage(rows), sheets::readHtml);
     const double text = measure("UTF-8 CSV", csv(rows), sheets::readTextFile);
     std::printf("web page / CSV: %.2f\npeak memory %.0f MB\n", page / text, bench::peakMegabytes());
