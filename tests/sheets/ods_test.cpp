@@ -90,12 +90,12 @@ TEST(OdsReader, TablesGiveTheTextTheyShow) {
          "</t:table-row></t:table><t:table/><t:table><t:table-row><t:table-cell><p>v</p>"
          "</t:table-cell></t:table-row></t:table>",
          "w\tw\r\n\f\fv\r\n"},
-        {"a value repeated 2^31 times fills the sheet's rows",
+        {"empty cells and rows repeated past the sheet's end, a value to its last row",
          "<t:table><t:table-row t:number-rows-repeated="
          "'2147483648'><t:table-cell "
          "t:number-columns-repeated='2147483648'/></t:table-row></t:table><t:table>"
          "<t:table-row "
-         "t:number-rows-repeated='2147483648'><t:table-cell><p>1</p></t:table-cell><t:table-cell "
+         "t:number-rows-repeated='1048576'><t:table-cell><p>1</p></t:table-cell><t:table-cell "
          "t:number-columns-repeated='2147483648'/></t:table-row></t:table>",
          [] {
              std::string rows = "\f";
@@ -103,6 +103,14 @@ TEST(OdsReader, TablesGiveTheTextTheyShow) {
                  rows += "1\r\n";
              return rows;
          }()},
+        {"a value repeated past the last row",
+         "<t:table><t:table-row t:number-rows-repeated='999999999'><t:table-cell "
+         "t:number-columns-repeated='16384'><p>1</p></t:table-cell></t:table-row></t:table>",
+         damaged},
+        {"a value repeated past the last column",
+         "<t:table><t:table-row t:number-rows-repeated='1048576'><t:table-cell "
+         "t:number-columns-repeated='999999999'><p>1</p></t:table-cell></t:table-row></t:table>",
+         damaged},
         {"a value past the last row",
          "<t:table><t:table-row t:number-rows-repeated='2147483648'/><t:table-row>"
          "<t:table-cell><p>1</p></t:table-cell></t:table-row></t:table>",
@@ -121,6 +129,54 @@ TEST(OdsReader, TablesGiveTheTextTheyShow) {
         int restarts = 0;
         EXPECT_EQ(entry.text, readSheets(odsFile(entry.tables), &restarts));
         EXPECT_EQ(0, restarts) << "tables this small are read once";
+    }
+}
+
+struct Stopped {};
+
+// Throws Stopped at its second poll once `restarts` restarts have passed, as a window asked to
+// stop would; counts the sheets begun and the bytes since the last restart.
+struct StoppingSink final : SheetSink {
+    int restarts = 0, sheets = 0, polls = 0;
+    std::size_t bytes = 0;
+    void beginSheet(SheetSize) override { ++sheets; }
+    void append(std::string_view text) override { bytes += text.size(); }
+    void poll() override {
+        if (restarts == 0 && ++polls == 2)
+            throw Stopped();
+    }
+    void restartSheet() override { --restarts, bytes = 0; }
+    void endSheet() override {}
+};
+
+// Long runs of markup handing nothing on end at a stop asked during them: nothing of the
+// tables after them is read.
+TEST(OdsReader, StopEndsALongSkip) {
+    std::string emptyRows, valueRows, hidden = "<t:table t:style-name='h'>";
+    for (int i = 0; i < 100000; ++i)
+        emptyRows += "<t:table-row><t:table-cell/></t:table-row>";
+    for (int i = 0; i < 1100; ++i)
+        valueRows += "<t:table-row><t:table-cell><p>a</p></t:table-cell></t:table-row>";
+    hidden += emptyRows + "<t:table-row><t:table-cell><p>h</p></t:table-cell></t:table-row></t:table>";
+    const std::string wider = "<t:table-row><t:table-cell t:number-columns-repeated='2'><p>w</p>"
+                              "</t:table-cell></t:table-row>";
+    const struct {
+        const char* name;
+        std::string tables;
+        int restarts, sheets;
+    } cases[] = {
+        {"a hidden table", hidden + "<t:table>" + valueRows + "</t:table>", 0, 0},
+        {"empty rows read ahead", "<t:table>" + emptyRows + valueRows + "</t:table>", 0, 0},
+        {"a hidden table skipped again for a later, wider row",
+         hidden + "<t:table>" + valueRows + wider + "</t:table>", 1, 1},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.name);
+        StoppingSink sink;
+        sink.restarts = entry.restarts;
+        EXPECT_THROW(readZipWorkbook(odsFile(entry.tables), sink), Stopped);
+        EXPECT_EQ(entry.sheets, sink.sheets);
+        EXPECT_EQ(0u, sink.bytes) << "stopped before the table was written again";
     }
 }
 
