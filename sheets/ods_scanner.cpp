@@ -31,6 +31,12 @@ bool anyAttribute(std::string_view, std::string_view) {
     return true;
 }
 
+// Whether the input at `p` holds all of `bytes`: the size known here, the compiler compares
+// in a few words.
+template <std::size_t N> bool holds(const char* p, const char* end, const char (&bytes)[N]) {
+    return static_cast<std::size_t>(end - p) >= N - 1 && std::memcmp(p, bytes, N - 1) == 0;
+}
+
 } // namespace
 
 std::optional<std::int64_t> parseCount(std::string_view text, std::int64_t limit) {
@@ -98,6 +104,8 @@ OdsScanner::Scan OdsScanner::scanCell(ScanCursor& at, std::string& text) {
             return at.stopped<Scan>();
         rememberCellTag(std::string_view(tagStart, static_cast<std::size_t>(at.p - tagStart)), empty);
     }
+    if (!empty && !m_covered && scanPlainCell(at, text))
+        return Scan::Cell;
     const std::string_view endTag = m_covered ? "</table:covered-table-cell>"sv : "</table:table-cell>"sv;
     const std::size_t start = text.size();
     for (bool first = true; !empty; first = false) {
@@ -115,6 +123,22 @@ OdsScanner::Scan OdsScanner::scanCell(ScanCursor& at, std::string& text) {
     if (m_covered)
         text.resize(start);
     return Scan::Cell;
+}
+
+// What most cells hold after their start tag, one paragraph of plain text and the end,
+// taken whole where the input holds it; anything else is left to the steps that take each part.
+bool OdsScanner::scanPlainCell(ScanCursor& at, std::string& text) {
+    static constexpr char start[] = "<text:p>";
+    static constexpr char end[] = "</text:p></table:table-cell>";
+    if (!holds(at.p, at.end, start))
+        return false;
+    const char* run = at.p + (sizeof start - 1);
+    const char* stop = findTextStop(run, at.end);
+    if (!holds(stop, at.end, end))
+        return false;
+    text.append(run, static_cast<std::size_t>(stop - run));
+    at.p = stop + (sizeof end - 1);
+    return true;
 }
 
 // A tag met again moves ahead of the one before it, so that the few a table's cells use most

@@ -55,6 +55,7 @@ private:
     Scan scanItem(ScanCursor& at, Place place, std::string& text);
     Scan scanRow(ScanCursor& at);
     Scan scanCell(ScanCursor& at, std::string& text);
+    bool scanPlainCell(ScanCursor& at, std::string& text);
     bool scanParagraph(ScanCursor& at, std::string& text);
     bool scanInParagraph(ScanCursor& at, std::string& text, int& spans);
 

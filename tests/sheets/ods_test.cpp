@@ -245,7 +245,7 @@ TEST(OdsReader, CellsCutByThePiecesOfThePartReadWhole) {
         "<table:table-row><table:table-cell office:value-type='string'><text:p>a<text:s/>b"
         "</text:p></table:table-cell><table:covered-table-cell/><table:table-cell "
         "table:number-columns-repeated='2'><text:p>台</text:p><text:p/></table:table-cell>"
-        "</table:table-row>";
+        "<table:table-cell><text:p>plain text</text:p></table:table-cell></table:table-row>";
     const std::string other = "<table:table-row><table:table-cell><text:p>&lt;</text:p></table:table-cell>"
                               "<table:table-cell><text:p>b</text:p></table:table-cell></table:table-row>";
     const std::size_t rows = (std::size_t{1} << 18) / row.size() + 4;
@@ -253,7 +253,7 @@ TEST(OdsReader, CellsCutByThePiecesOfThePartReadWhole) {
         std::string tables = "<table:table>" + std::string(shift, ' '), text;
         for (std::size_t i = 0; i < rows; ++i) {
             tables += i == rows - 4 ? other : row;
-            text += i == rows - 4 ? "<\tb\t\t\r\n" : "a b\t\t台\n\t台\n\r\n";
+            text += i == rows - 4 ? "<\tb\t\t\t\r\n" : "a b\t\t台\n\t台\n\tplain text\r\n";
         }
         SCOPED_TRACE(shift);
         EXPECT_EQ(text, readSheets(odsFile(tables + "</table:table>")));
