@@ -44,9 +44,16 @@ template <char... Stops> const char* findFirstOf(const char* p, const char* end)
     return p;
 }
 
-// The bytes that end a run of text, or that leave it to the general scanner.
+// The bytes that end a run of text or an attribute value, or that leave it to the general
+// scanner, and those that end a name or its prefix.
 inline const char* findTextStop(const char* p, const char* end) {
     return findFirstOf<'<', '&', '\r'>(p, end);
+}
+inline const char* findValueStop(const char* p, const char* end) {
+    return findFirstOf<'"', '\'', '<', '&', '\t', '\n', '\r'>(p, end);
+}
+inline const char* findNamePart(const char* p, const char* end) {
+    return findFirstOf<' ', '\t', '\n', '\r', '/', '>', '=', '<', '"', '\'', ':'>(p, end);
 }
 
 // A place in the input. Each step says false when the input does not go on as it expects;
@@ -128,9 +135,7 @@ struct ScanCursor {
             if (p == before)
                 return false;
             const char* local = p;
-            constexpr auto findNameEnd =
-                findFirstOf<' ', '\t', '\n', '\r', '/', '>', '=', '<', '"', '\'', ':'>;
-            for (p = findNameEnd(p, end); p != end && *p == ':'; p = findNameEnd(p + 1, end))
+            for (p = findNamePart(p, end); p != end && *p == ':'; p = findNamePart(p + 1, end))
                 local = p + 1;
             const char* nameEnd = p;
             if (p == end || p + 1 == end)
@@ -140,8 +145,7 @@ struct ScanCursor {
                 return false;
             p += 2;
             const char* value = p;
-            constexpr auto valueStop = findFirstOf<'"', '\'', '<', '&', '\t', '\n', '\r'>;
-            for (p = valueStop(p, end); p != end && *p != quote; p = valueStop(p + 1, end)) {
+            for (p = findValueStop(p, end); p != end && *p != quote; p = findValueStop(p + 1, end)) {
                 if (*p != '"' && *p != '\'')
                     return false;
             }

@@ -103,6 +103,24 @@ TEST(OdsReader, TablesGiveTheTextTheyShow) {
                  rows += "1\r\n";
              return rows;
          }()},
+        {"cell tags differing in one value",
+         [] {
+             // Each cell as its value, the quote around it, its repeat count and its text.
+             std::string row = "<t:table><table:table-row>";
+             for (const std::string cell :
+                  {"1'1a", "2'1b", "333'1c", "it's\"1d", "4'2e", "55'2f", "666'2g"}) {
+                 const std::string quote = cell.substr(cell.size() - 3, 1);
+                 row += "<table:table-cell o:value=" + quote + cell.substr(0, cell.size() - 3) + quote +
+                        " table:number-columns-repeated='" + cell[cell.size() - 2] + "'><text:p>" +
+                        cell.back() + "</text:p></table:table-cell>";
+             }
+             return row + "</table:table-row></t:table>";
+         }(),
+         "a\tb\tc\td\te\te\tf\tf\tg\tg\r\n"},
+        {"a changed value XML refuses",
+         "<t:table><table:table-row><table:table-cell o:value='1'/><table:table-cell o:value='2'/>"
+         "<table:table-cell o:value='<'><text:p>a</text:p></table:table-cell></table:table-row></t:table>",
+         damaged},
         {"a value repeated past the last row",
          "<t:table><t:table-row t:number-rows-repeated='999999999'><t:table-cell "
          "t:number-columns-repeated='16384'><p>1</p></t:table-cell></t:table-row></t:table>",
