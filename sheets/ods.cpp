@@ -24,6 +24,16 @@ constexpr std::string_view contentPart = "content.xml";
 // far, which for a report is its header.
 constexpr std::size_t lookaheadRows = 1024;
 constexpr std::size_t lookaheadBytes = std::size_t{1} << 20;
+// Rows, cells and other markup without a value may run on for long without anything reaching
+// the sink: it is polled every this many of them, so that a stop is not kept waiting.
+constexpr std::uint32_t pollInterval = 1u << 14;
+
+// A value repeated past the sheet's last row or column: what a spreadsheet writes repeats only
+// empty cells and rows that far, so a file doing it is damaged, and is told so before the
+// repeats are written.
+[[noreturn]] void pastTheSheet(std::int64_t row, std::int32_t column) {
+    damaged("单元格位置超出工作表范围", {"", row, column});
+}
 
 // A count attribute such as number-rows-repeated: 1 when absent, at most `limit`.
 std::int64_t countOf(const XmlScanner& xml, std::string_view name, std::string_view text,
@@ -46,20 +56,23 @@ public:
     // Where a cell's text is appended, between beginCell and endCell.
     std::string& text() { return m_text; }
     std::size_t beginCell() const { return m_text.size(); }
-    // The cell begun at `start`, in `column` and the `count` - 1 columns after it.
-    void endCell(std::size_t start, std::int32_t column, std::int64_t count) {
+    // The cell begun at `start`, in `column` and the `count` - 1 columns after it, of `row`.
+    void endCell(std::size_t start, std::int64_t row, std::int32_t column, std::int64_t count) {
         if (m_text.size() == start)
             return;
-        const std::int32_t columns = static_cast<std::int32_t>(
-            std::clamp<std::int64_t>(count, 1, std::max(1, maxColumns - column + 1)));
+        if (count > maxColumns - column + 1)
+            pastTheSheet(row, column);
+        const auto columns = static_cast<std::int32_t>(count);
         m_runs.push_back({column, columns, m_text.size()});
         m_lastColumn = std::max(m_lastColumn, column + columns - 1);
     }
     // The row element of `count` rows from `row`, holding the cells since the last endRow.
     void endRow(std::int64_t row, std::int64_t count) {
-        if (m_runs.size() == (m_rows.empty() ? 0 : m_rows.back().runsEnd))
+        const std::size_t runsStart = m_rows.empty() ? 0 : m_rows.back().runsEnd;
+        if (m_runs.size() == runsStart)
             return;
-        count = std::clamp<std::int64_t>(count, 1, std::max<std::int64_t>(1, maxRows - row + 1));
+        if (count > maxRows - row + 1)
+            pastTheSheet(row, m_runs[runsStart].column);
         m_rows.push_back({row, count, m_runs.size()});
         m_lastRow = row + count - 1;
     }
@@ -122,10 +135,77 @@ private:
     std::int64_t m_lastRow = 0;
 };
 
+// content.xml from its start, table by table, the table styles that hide a table noted on
+// the way: they come before the tables.
+class Content {
+public:
+    Content(const ZipArchive& archive, const ZipEntry& entry, SheetSink& sink)
+        : m_source(archive, entry), m_xml([this] { return m_source.next(); }, entry.name), m_sink(sink) {}
+    Content(const Content&) = delete;
+    Content& operator=(const Content&) = delete;
+
+    XmlScanner& xml() { return m_xml; }
+    // The bytes of the part inflated so far.
+    std::uint64_t inflated() const { return m_source.handedOut(); }
+    // Counts a step of the scan, polling the sink now and then.
+    void tick() {
+        if (++m_unpolled == pollInterval) {
+            m_unpolled = 0;
+            m_sink.poll();
+        }
+    }
+
+    // Moves past the start tag of the next table; false when no table is left.
+    bool nextTable(Visibility& visibility) {
+        for (auto event = m_xml.next(); event != XmlScanner::Event::Done; event = m_xml.next()) {
+            tick();
+            if (event == XmlScanner::Event::End && m_xml.name() == "style")
+                m_style.clear();
+            if (event != XmlScanner::Event::Start)
+                continue;
+            const std::string_view name = m_xml.name();
+            if (name == "style") {
+                m_style = m_xml.attribute("family") == "table" ? m_xml.attribute("name") : "";
+            } else if (name == "table-properties" && !m_style.empty() &&
+                       m_xml.attribute("display") == "false") {
+                m_hidden.insert(m_style);
+            } else if (name == "table") {
+                visibility = m_hidden.contains(m_xml.attribute("style-name")) ? Visibility::Hidden
+                                                                              : Visibility::Visible;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // Moves past the end of the table just begun.
+    void skipTable() {
+        for (int depth = 0; depth >= 0;) {
+            tick();
+            const auto event = m_xml.next();
+            if (event == XmlScanner::Event::Start)
+                ++depth;
+            else if (event == XmlScanner::Event::End)
+                --depth;
+            else if (event == XmlScanner::Event::Done)
+                return;
+        }
+    }
+
+private:
+    ZipEntrySource m_source;
+    XmlScanner m_xml;
+    SheetSink& m_sink;
+    std::uint32_t m_unpolled = 0; // steps since the sink was last polled
+    std::string m_style;          // the table style being read
+    std::set<std::string, std::less<>> m_hidden;
+};
+
 // Reads one table from just after its start tag, row element by row element.
 class TableReader {
 public:
-    explicit TableReader(XmlScanner& xml) : m_xml(xml), m_fast(xml.input()) {}
+    explicit TableReader(Content& content)
+        : m_content(content), m_xml(content.xml()), m_fast(m_xml.input()) {}
 
     // Reads through the next row element, adding its cells holding values to `rows`; false
     // once the table has ended.
@@ -133,6 +213,7 @@ public:
         for (;;) {
             if (m_cell < 0 && (m_row < 0 || m_depth == m_row) && !m_xml.isEmptyElement() && scanFast(rows))
                 return true;
+            m_content.tick();
             const auto event = m_xml.next();
             if (event == XmlScanner::Event::Done)
                 return false;
@@ -160,6 +241,7 @@ private:
                                 : m_rowScanned ? Place::InRowStarted
                                                : Place::InRow;
             m_cellStart = rows.beginCell();
+            m_content.tick();
             switch (m_fast.next(place, rows.text())) {
             case OdsScanner::Item::Row:
                 ++m_depth;
@@ -189,7 +271,7 @@ private:
         m_column = 1;
     }
     void endCell(RowRuns& rows) {
-        rows.endCell(m_cellStart, m_column, m_cellCount);
+        rows.endCell(m_cellStart, m_nextRow, m_column, m_cellCount);
         m_column = static_cast<std::int32_t>(std::min<std::int64_t>(m_column + m_cellCount, maxColumns + 1));
         m_cell = -1;
         m_paragraph = -1;
@@ -250,6 +332,7 @@ private:
         return false;
     }
 
+    Content& m_content;
     XmlScanner& m_xml;
     OdsScanner m_fast;
     int m_depth = 0;      // of the elements open inside the table
@@ -265,61 +348,6 @@ private:
     std::size_t m_cellStart = 0;
 };
 
-// content.xml from its start, table by table, the table styles that hide a table noted on
-// the way: they come before the tables.
-class Content {
-public:
-    Content(const ZipArchive& archive, const ZipEntry& entry)
-        : m_source(archive, entry), m_xml([this] { return m_source.next(); }, entry.name) {}
-    Content(const Content&) = delete;
-    Content& operator=(const Content&) = delete;
-
-    XmlScanner& xml() { return m_xml; }
-    // The bytes of the part inflated so far.
-    std::uint64_t inflated() const { return m_source.handedOut(); }
-
-    // Moves past the start tag of the next table; false when no table is left.
-    bool nextTable(Visibility& visibility) {
-        for (auto event = m_xml.next(); event != XmlScanner::Event::Done; event = m_xml.next()) {
-            if (event == XmlScanner::Event::End && m_xml.name() == "style")
-                m_style.clear();
-            if (event != XmlScanner::Event::Start)
-                continue;
-            const std::string_view name = m_xml.name();
-            if (name == "style") {
-                m_style = m_xml.attribute("family") == "table" ? m_xml.attribute("name") : "";
-            } else if (name == "table-properties" && !m_style.empty() &&
-                       m_xml.attribute("display") == "false") {
-                m_hidden.insert(m_style);
-            } else if (name == "table") {
-                visibility = m_hidden.contains(m_xml.attribute("style-name")) ? Visibility::Hidden
-                                                                              : Visibility::Visible;
-                return true;
-            }
-        }
-        return false;
-    }
-
-    // Moves past the end of the table just begun.
-    void skipTable() {
-        for (int depth = 0; depth >= 0;) {
-            const auto event = m_xml.next();
-            if (event == XmlScanner::Event::Start)
-                ++depth;
-            else if (event == XmlScanner::Event::End)
-                --depth;
-            else if (event == XmlScanner::Event::Done)
-                return;
-        }
-    }
-
-private:
-    ZipEntrySource m_source;
-    XmlScanner m_xml;
-    std::string m_style; // the table style being read
-    std::set<std::string, std::less<>> m_hidden;
-};
-
 // Reads the visible tables. The width a sheet's text is padded to must be known before its
 // first row is written, and content.xml does not say it (LibreOffice declares the columns to
 // the sheet's end, Gnumeric too, and pads every row to it with a run of empty cells), so the
@@ -329,7 +357,7 @@ private:
 class OdsReader {
 public:
     OdsReader(const ZipArchive& archive, const ZipEntry& entry, SheetSink& sink)
-        : m_archive(archive), m_entry(entry), m_sink(sink), m_content(archive, entry) {}
+        : m_archive(archive), m_entry(entry), m_sink(sink), m_content(archive, entry, m_sink) {}
 
     void read() {
         Visibility visibility = Visibility::Visible;
@@ -345,7 +373,7 @@ public:
 private:
     void readTable(int table) {
         const std::uint64_t tableStart = m_content.inflated();
-        TableReader reader(m_content.xml());
+        TableReader reader(m_content);
         m_ahead.clear();
         bool more = true;
         while (more && (m_readWhole || (m_ahead.rows() < lookaheadRows && m_ahead.bytes() < lookaheadBytes)))
@@ -373,11 +401,11 @@ private:
             } else {
                 // The width is right this time: the writer never measures.
                 m_readWhole = true;
-                Content again(m_archive, m_entry);
+                Content again(m_archive, m_entry, m_sink);
                 Visibility visibility = Visibility::Visible;
                 for (int skipped = 0; again.nextTable(visibility) && skipped < table; ++skipped)
                     again.skipTable();
-                TableReader rereader(again.xml());
+                TableReader rereader(again);
                 while (writeRow(rereader, writer, maxColumns)) {
                 }
             }

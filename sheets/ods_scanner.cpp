@@ -2,6 +2,7 @@
 // with more input when a piece cut it, and left to XmlScanner when it is long.
 #include "sheets/ods_scanner.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace brisquel::sheets {
@@ -29,6 +30,12 @@ auto attributeTaker(std::string_view wanted, std::string_view& value) {
 
 bool anyAttribute(std::string_view, std::string_view) {
     return true;
+}
+
+// Whether the input at `p` holds all of `bytes`: the size known here, the compiler compares
+// in a few words.
+template <std::size_t N> bool holds(const char* p, const char* end, const char (&bytes)[N]) {
+    return static_cast<std::size_t>(end - p) >= N - 1 && std::memcmp(p, bytes, N - 1) == 0;
 }
 
 } // namespace
@@ -98,6 +105,8 @@ OdsScanner::Scan OdsScanner::scanCell(ScanCursor& at, std::string& text) {
             return at.stopped<Scan>();
         rememberCellTag(std::string_view(tagStart, static_cast<std::size_t>(at.p - tagStart)), empty);
     }
+    if (!empty && !m_covered && scanPlainCell(at, text))
+        return Scan::Cell;
     const std::string_view endTag = m_covered ? "</table:covered-table-cell>"sv : "</table:table-cell>"sv;
     const std::size_t start = text.size();
     for (bool first = true; !empty; first = false) {
@@ -117,22 +126,46 @@ OdsScanner::Scan OdsScanner::scanCell(ScanCursor& at, std::string& text) {
     return Scan::Cell;
 }
 
+// What most cells hold after their start tag, one paragraph of plain text and the end,
+// taken whole where the input holds it; anything else is left to the steps that take each part.
+bool OdsScanner::scanPlainCell(ScanCursor& at, std::string& text) {
+    static constexpr char start[] = "<text:p>";
+    static constexpr char end[] = "</text:p></table:table-cell>";
+    if (!holds(at.p, at.end, start))
+        return false;
+    const char* run = at.p + (sizeof start - 1);
+    const char* stop = findTextStop(run, at.end);
+    if (!holds(stop, at.end, end))
+        return false;
+    text.append(run, static_cast<std::size_t>(stop - run));
+    at.p = stop + (sizeof end - 1);
+    return true;
+}
+
 // A tag met again moves ahead of the one before it, so that the few a table's cells use most
 // stay while the others take turns in the last place.
 bool OdsScanner::knownCellTag(ScanCursor& at, bool& empty) {
-    const auto available = static_cast<std::size_t>(at.end - at.p);
     for (std::size_t i = 0; i < m_knownTags.size(); ++i) {
-        const std::string_view tag = m_knownTags[i].bytes;
-        if (tag.empty() || available < tag.size() || std::memcmp(at.p, tag.data(), tag.size()) != 0)
+        const KnownTag& known = m_knownTags[i];
+        std::string_view hole;
+        const std::size_t size = known.bytes.empty() ? 0 : known.matches(at.p, at.end, hole);
+        if (size == 0)
             continue;
-        if (i > 0)
-            std::swap(m_knownTags[i], m_knownTags[i - 1]);
-        const KnownTag& known = m_knownTags[i > 0 ? i - 1 : 0];
-        at.p += tag.size();
         m_covered = known.covered;
         empty = known.empty;
-        m_count = known.countSize ? std::string_view(known.bytes).substr(known.countAt, known.countSize)
-                                  : std::string_view();
+        // The count is taken where it stands in the input: after the hole it moves with it.
+        const std::size_t holeSize = known.holeEnd - known.holeAt;
+        if (known.countSize == 0)
+            m_count = {};
+        else if (holeSize != 0 && known.countAt == known.holeAt)
+            m_count = hole;
+        else if (holeSize != 0 && known.countAt > known.holeAt)
+            m_count = std::string_view(at.p + known.countAt + hole.size() - holeSize, known.countSize);
+        else
+            m_count = std::string_view(at.p + known.countAt, known.countSize);
+        at.p += size;
+        if (i > 0)
+            std::swap(m_knownTags[i], m_knownTags[i - 1]);
         return true;
     }
     return false;
@@ -141,12 +174,60 @@ bool OdsScanner::knownCellTag(ScanCursor& at, bool& empty) {
 void OdsScanner::rememberCellTag(std::string_view tag, bool empty) {
     if (tag.size() > maxKnownTag)
         return;
+    for (KnownTag& known : m_knownTags) {
+        if (!known.bytes.empty() && known.holeEnd == known.holeAt && known.covered == m_covered &&
+            known.takeHole(tag))
+            return;
+    }
     KnownTag& known = m_knownTags.back();
     known.bytes.assign(tag);
     known.covered = m_covered;
     known.empty = empty;
     known.countSize = m_count.size();
     known.countAt = m_count.empty() ? 0 : static_cast<std::size_t>(m_count.data() - tag.data());
+    known.holeAt = known.holeEnd = 0;
+}
+
+std::size_t OdsScanner::KnownTag::matches(const char* p, const char* end, std::string_view& hole) const {
+    const auto available = static_cast<std::size_t>(end - p);
+    if (holeAt == holeEnd)
+        return available >= bytes.size() && std::memcmp(p, bytes.data(), bytes.size()) == 0 ? bytes.size()
+                                                                                            : 0;
+    if (available < holeAt || std::memcmp(p, bytes.data(), holeAt) != 0)
+        return 0;
+    const char* valueEnd = findValueStop(p + holeAt, end);
+    // From the quote that ends the hole's value on, the tag is compared whole.
+    const std::string_view rest = std::string_view(bytes).substr(holeEnd);
+    if (static_cast<std::size_t>(end - valueEnd) < rest.size() ||
+        std::memcmp(valueEnd, rest.data(), rest.size()) != 0)
+        return 0;
+    hole = std::string_view(p + holeAt, static_cast<std::size_t>(valueEnd - (p + holeAt)));
+    return static_cast<std::size_t>(valueEnd - p) + rest.size();
+}
+
+bool OdsScanner::KnownTag::takeHole(std::string_view tag) {
+    const std::string_view old = bytes;
+    const std::size_t same = static_cast<std::size_t>(
+        std::mismatch(old.begin(), old.end(), tag.begin(), tag.end()).first - old.begin());
+    // Both were scanned whole, so each '=' outside a value is followed by its value's quote.
+    for (std::size_t equals = old.find('='); equals != std::string_view::npos;) {
+        const char quote = old[equals + 1];
+        const std::size_t valueAt = equals + 2;
+        const std::size_t valueEnd = old.find(quote, valueAt);
+        if (same < valueAt || valueEnd == std::string_view::npos)
+            return false;
+        if (same <= valueEnd) {
+            const std::size_t tagValueEnd = tag.find(quote, valueAt);
+            if (tagValueEnd == std::string_view::npos || tag.substr(tagValueEnd) != old.substr(valueEnd) ||
+                valueEnd == valueAt)
+                return false;
+            holeAt = valueAt;
+            holeEnd = valueEnd;
+            return true;
+        }
+        equals = old.find('=', valueEnd + 1);
+    }
+    return false;
 }
 
 // <text:p> and its content up to </text:p>.

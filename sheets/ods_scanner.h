@@ -55,6 +55,7 @@ private:
     Scan scanItem(ScanCursor& at, Place place, std::string& text);
     Scan scanRow(ScanCursor& at);
     Scan scanCell(ScanCursor& at, std::string& text);
+    bool scanPlainCell(ScanCursor& at, std::string& text);
     bool scanParagraph(ScanCursor& at, std::string& text);
     bool scanInParagraph(ScanCursor& at, std::string& text, int& spans);
 
@@ -62,13 +63,23 @@ private:
     void rememberCellTag(std::string_view tag, bool empty);
 
     // A cell's start tag met before, as written, and what it said: most cells of a table are
-    // written with one of a few tags, which are then compared whole rather than scanned.
+    // written with one of a few tags, which are then compared whole rather than scanned. A
+    // tag met again with one attribute's value changed, as a number's or a date's is, keeps
+    // that value as a hole, which stands for any value without quotes or references.
     struct KnownTag {
         std::string bytes;
         std::size_t countAt = 0; // where the count's value lies in bytes
         std::size_t countSize = 0;
+        std::size_t holeAt = 0; // the hole's value in bytes, empty when the tag has none
+        std::size_t holeEnd = 0;
         bool covered = false;
         bool empty = false;
+
+        // The size of this tag at `p`, 0 when it is not there; `hole` its value there.
+        std::size_t matches(const char* p, const char* end, std::string_view& hole) const;
+        // Makes the value in which `tag` differs from this hole-less tag its hole: false when
+        // they differ elsewhere too.
+        bool takeHole(std::string_view tag);
     };
 
     PieceInput& m_in;

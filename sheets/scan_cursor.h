@@ -11,27 +11,49 @@
 #include <cstring>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace brisquel::sheets {
 
 // An item cut by a piece and longer than this is left to XmlScanner, so that scanning it
 // again as input comes stays cheap.
 inline constexpr std::size_t maxScanItem = std::size_t{1} << 16;
 
-// The bytes that end a run of text or an attribute value, or that leave it to the general
-// scanner: one lookup a byte finds them.
-constexpr std::array<bool, 256> scanBytesIn(std::string_view bytes) {
-    std::array<bool, 256> in{};
-    for (unsigned char c : bytes)
-        in[c] = true;
-    return in;
-}
-inline constexpr std::array<bool, 256> scanTextStops = scanBytesIn("<&\r");
-inline constexpr std::array<bool, 256> scanValueStops = scanBytesIn("\"'<&\t\n\r");
-
-inline const char* findScanStop(const char* p, const char* end, const std::array<bool, 256>& stops) {
+// The first of `Stops` from `p` on, or `end`: sixteen bytes at a time where the input holds
+// them, since a table's markup is mostly names, values and text between such bytes; one lookup
+// a byte in the last few.
+template <char... Stops> const char* findFirstOf(const char* p, const char* end) {
+#if defined(__SSE2__)
+    for (; end - p >= 16; p += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        __m128i hits = _mm_setzero_si128();
+        ((hits = _mm_or_si128(hits, _mm_cmpeq_epi8(block, _mm_set1_epi8(Stops)))), ...);
+        if (const auto mask = static_cast<unsigned>(_mm_movemask_epi8(hits)); mask != 0)
+            return p + __builtin_ctz(mask);
+    }
+#endif
+    static constexpr std::array<bool, 256> stops = [] {
+        std::array<bool, 256> in{};
+        ((in[static_cast<unsigned char>(Stops)] = true), ...);
+        return in;
+    }();
     while (p != end && !stops[static_cast<unsigned char>(*p)])
         ++p;
     return p;
+}
+
+// The bytes that end a run of text or an attribute value, or that leave it to the general
+// scanner, and those that end a name or its prefix.
+inline const char* findTextStop(const char* p, const char* end) {
+    return findFirstOf<'<', '&', '\r'>(p, end);
+}
+inline const char* findValueStop(const char* p, const char* end) {
+    return findFirstOf<'"', '\'', '<', '&', '\t', '\n', '\r'>(p, end);
+}
+inline const char* findNamePart(const char* p, const char* end) {
+    return findFirstOf<' ', '\t', '\n', '\r', '/', '>', '=', '<', '"', '\'', ':'>(p, end);
 }
 
 // A place in the input. Each step says false when the input does not go on as it expects;
@@ -93,7 +115,7 @@ struct ScanCursor {
     // Text up to the next '<', with no reference and no CR that would need decoding.
     bool text(std::string_view& out) {
         const char* start = p;
-        p = findScanStop(p, end, scanTextStops);
+        p = findTextStop(p, end);
         if (p == end)
             return cutOff();
         out = std::string_view(start, static_cast<std::size_t>(p - start));
@@ -113,10 +135,8 @@ struct ScanCursor {
             if (p == before)
                 return false;
             const char* local = p;
-            for (; p != end && !endsXmlName(*p); ++p) {
-                if (*p == ':')
-                    local = p + 1;
-            }
+            for (p = findNamePart(p, end); p != end && *p == ':'; p = findNamePart(p + 1, end))
+                local = p + 1;
             const char* nameEnd = p;
             if (p == end || p + 1 == end)
                 return cutOff();
@@ -125,8 +145,7 @@ struct ScanCursor {
                 return false;
             p += 2;
             const char* value = p;
-            for (p = findScanStop(p, end, scanValueStops); p != end && *p != quote;
-                 p = findScanStop(p + 1, end, scanValueStops)) {
+            for (p = findValueStop(p, end); p != end && *p != quote; p = findValueStop(p + 1, end)) {
                 if (*p != '"' && *p != '\'')
                     return false;
             }

@@ -90,12 +90,12 @@ TEST(OdsReader, TablesGiveTheTextTheyShow) {
          "</t:table-row></t:table><t:table/><t:table><t:table-row><t:table-cell><p>v</p>"
          "</t:table-cell></t:table-row></t:table>",
          "w\tw\r\n\f\fv\r\n"},
-        {"a value repeated 2^31 times fills the sheet's rows",
+        {"empty cells and rows repeated past the sheet's end, a value to its last row",
          "<t:table><t:table-row t:number-rows-repeated="
          "'2147483648'><t:table-cell "
          "t:number-columns-repeated='2147483648'/></t:table-row></t:table><t:table>"
          "<t:table-row "
-         "t:number-rows-repeated='2147483648'><t:table-cell><p>1</p></t:table-cell><t:table-cell "
+         "t:number-rows-repeated='1048576'><t:table-cell><p>1</p></t:table-cell><t:table-cell "
          "t:number-columns-repeated='2147483648'/></t:table-row></t:table>",
          [] {
              std::string rows = "\f";
@@ -103,6 +103,32 @@ TEST(OdsReader, TablesGiveTheTextTheyShow) {
                  rows += "1\r\n";
              return rows;
          }()},
+        {"cell tags differing in one value",
+         [] {
+             // Each cell as its value, the quote around it, its repeat count and its text.
+             std::string row = "<t:table><table:table-row>";
+             for (const std::string cell :
+                  {"1'1a", "2'1b", "333'1c", "it's\"1d", "4'2e", "55'2f", "666'2g"}) {
+                 const std::string quote = cell.substr(cell.size() - 3, 1);
+                 row += "<table:table-cell o:value=" + quote + cell.substr(0, cell.size() - 3) + quote +
+                        " table:number-columns-repeated='" + cell[cell.size() - 2] + "'><text:p>" +
+                        cell.back() + "</text:p></table:table-cell>";
+             }
+             return row + "</table:table-row></t:table>";
+         }(),
+         "a\tb\tc\td\te\te\tf\tf\tg\tg\r\n"},
+        {"a changed value XML refuses",
+         "<t:table><table:table-row><table:table-cell o:value='1'/><table:table-cell o:value='2'/>"
+         "<table:table-cell o:value='<'><text:p>a</text:p></table:table-cell></table:table-row></t:table>",
+         damaged},
+        {"a value repeated past the last row",
+         "<t:table><t:table-row t:number-rows-repeated='999999999'><t:table-cell "
+         "t:number-columns-repeated='16384'><p>1</p></t:table-cell></t:table-row></t:table>",
+         damaged},
+        {"a value repeated past the last column",
+         "<t:table><t:table-row t:number-rows-repeated='1048576'><t:table-cell "
+         "t:number-columns-repeated='999999999'><p>1</p></t:table-cell></t:table-row></t:table>",
+         damaged},
         {"a value past the last row",
          "<t:table><t:table-row t:number-rows-repeated='2147483648'/><t:table-row>"
          "<t:table-cell><p>1</p></t:table-cell></t:table-row></t:table>",
@@ -121,6 +147,54 @@ TEST(OdsReader, TablesGiveTheTextTheyShow) {
         int restarts = 0;
         EXPECT_EQ(entry.text, readSheets(odsFile(entry.tables), &restarts));
         EXPECT_EQ(0, restarts) << "tables this small are read once";
+    }
+}
+
+struct Stopped {};
+
+// Throws Stopped at its second poll once `restarts` restarts have passed, as a window asked to
+// stop would; counts the sheets begun and the bytes since the last restart.
+struct StoppingSink final : SheetSink {
+    int restarts = 0, sheets = 0, polls = 0;
+    std::size_t bytes = 0;
+    void beginSheet(SheetSize) override { ++sheets; }
+    void append(std::string_view text) override { bytes += text.size(); }
+    void poll() override {
+        if (restarts == 0 && ++polls == 2)
+            throw Stopped();
+    }
+    void restartSheet() override { --restarts, bytes = 0; }
+    void endSheet() override {}
+};
+
+// Long runs of markup handing nothing on end at a stop asked during them: nothing of the
+// tables after them is read.
+TEST(OdsReader, StopEndsALongSkip) {
+    std::string emptyRows, valueRows, hidden = "<t:table t:style-name='h'>";
+    for (int i = 0; i < 100000; ++i)
+        emptyRows += "<t:table-row><t:table-cell/></t:table-row>";
+    for (int i = 0; i < 1100; ++i)
+        valueRows += "<t:table-row><t:table-cell><p>a</p></t:table-cell></t:table-row>";
+    hidden += emptyRows + "<t:table-row><t:table-cell><p>h</p></t:table-cell></t:table-row></t:table>";
+    const std::string wider = "<t:table-row><t:table-cell t:number-columns-repeated='2'><p>w</p>"
+                              "</t:table-cell></t:table-row>";
+    const struct {
+        const char* name;
+        std::string tables;
+        int restarts, sheets;
+    } cases[] = {
+        {"a hidden table", hidden + "<t:table>" + valueRows + "</t:table>", 0, 0},
+        {"empty rows read ahead", "<t:table>" + emptyRows + valueRows + "</t:table>", 0, 0},
+        {"a hidden table skipped again for a later, wider row",
+         hidden + "<t:table>" + valueRows + wider + "</t:table>", 1, 1},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.name);
+        StoppingSink sink;
+        sink.restarts = entry.restarts;
+        EXPECT_THROW(readZipWorkbook(odsFile(entry.tables), sink), Stopped);
+        EXPECT_EQ(entry.sheets, sink.sheets);
+        EXPECT_EQ(0u, sink.bytes) << "stopped before the table was written again";
     }
 }
 
@@ -189,7 +263,7 @@ TEST(OdsReader, CellsCutByThePiecesOfThePartReadWhole) {
         "<table:table-row><table:table-cell office:value-type='string'><text:p>a<text:s/>b"
         "</text:p></table:table-cell><table:covered-table-cell/><table:table-cell "
         "table:number-columns-repeated='2'><text:p>台</text:p><text:p/></table:table-cell>"
-        "</table:table-row>";
+        "<table:table-cell><text:p>plain text</text:p></table:table-cell></table:table-row>";
     const std::string other = "<table:table-row><table:table-cell><text:p>&lt;</text:p></table:table-cell>"
                               "<table:table-cell><text:p>b</text:p></table:table-cell></table:table-row>";
     const std::size_t rows = (std::size_t{1} << 18) / row.size() + 4;
@@ -197,7 +271,7 @@ TEST(OdsReader, CellsCutByThePiecesOfThePartReadWhole) {
         std::string tables = "<table:table>" + std::string(shift, ' '), text;
         for (std::size_t i = 0; i < rows; ++i) {
             tables += i == rows - 4 ? other : row;
-            text += i == rows - 4 ? "<\tb\t\t\r\n" : "a b\t\t台\n\t台\n\r\n";
+            text += i == rows - 4 ? "<\tb\t\t\t\r\n" : "a b\t\t台\n\t台\n\tplain text\r\n";
         }
         SCOPED_TRACE(shift);
         EXPECT_EQ(text, readSheets(odsFile(tables + "</table:table>")));
