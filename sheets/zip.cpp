@@ -2,6 +2,7 @@
 // use, and an entry is inflated in fixed pieces, never past the size its directory declares.
 #include "sheets/zip.h"
 
+#include "sheets/crc32.h"
 #include "sheets/read_error.h"
 
 #include <zlib.h>
@@ -227,8 +228,7 @@ std::string_view ZipEntryReader::finish(std::string_view piece, bool ended) {
         damaged("解压后超出声明的大小", {m_name});
     m_produced += piece.size();
     if (!piece.empty())
-        m_crc = static_cast<std::uint32_t>(
-            crc32(m_crc, reinterpret_cast<const Bytef*>(piece.data()), static_cast<uInt>(piece.size())));
+        m_crc = crc32Of(m_crc, piece);
     if (ended) {
         if (m_produced != m_size)
             damaged("解压后的大小与目录不符", {m_name});
