@@ -2,6 +2,7 @@
 // all, each failure named in its notice.
 #include "scripted_host.h"
 
+#include "engine/export.h"
 #include "engine/memory.h"
 #include "engine/state.h"
 #include "form/file_import.h"
@@ -67,6 +68,34 @@ TEST_F(FileImportTest, CopiedFilesAreImportedInOrderBeforeTheClipboardText) {
     EXPECT_EQ(std::vector<std::string>({importDone}), host.entries("notify "));
     for (ControlId id : commandIds)
         EXPECT_TRUE(host.enabled(id));
+}
+
+// The ".xls" files web systems hand out, a web page in GBK and an XML Spreadsheet, count and
+// list as their sheets copied out of Excel would, the meter numbers keeping their leading zeros.
+TEST_F(FileImportTest, WebSystemsXlsFilesCountAndListAsTheirSheets) {
+    const std::string page =
+        toAnsi("<html><head><meta http-equiv=Content-Type content='text/html; charset=gb2312'></head><table>"
+               "<tr><th>台区<th>设备类型<th>表号"
+               "<tr><td>镇府公用台变<td>三相多功能电能表<td style='mso-number-format:\"\\@\"'>0363383683"
+               "<tr><td>东街台变<td>三相多功能电能表<td>0363383684</table>");
+    const auto cells = [](std::initializer_list<const char*> texts) {
+        std::string row = "<Row>";
+        for (const char* text : texts)
+            row += std::string("<Cell><Data ss:Type='String'>") + text + "</Data></Cell>";
+        return row + "</Row>";
+    };
+    const std::string workbook =
+        "<?xml version='1.0'?><Workbook xmlns='urn:schemas-microsoft-com:office:spreadsheet' "
+        "xmlns:ss='urn:schemas-microsoft-com:office:spreadsheet'><Worksheet ss:Name='S'><Table>" +
+        cells({"台区", "设备类型", "表号"}) +
+        cells({"镇府公用台变", "三相多功能电能表(费控)", "0363383685"}) + "</Table></Worksheet></Workbook>";
+    host.clipboardFiles = {file("网页.xls", page), file("表格.xls", workbook)};
+    form.Command1_Click();
+    form.Command3_Click();
+    EXPECT_EQ("2", host.text(ControlId::Label3));
+    EXPECT_EQ("台区\t设备类型\t表号\r\n镇府公用台变\t三相多功能电能表\t0363383683\r\n"
+              "镇府公用台变\t三相多功能电能表(费控)\t0363383685",
+              form.tallyState().allouttxt());
 }
 
 TEST_F(FileImportTest, ADropAsksFirst) {
