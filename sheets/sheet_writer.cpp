@@ -11,6 +11,11 @@ constexpr std::size_t pieceSize = std::size_t{1} << 20;
 // While a sheet is only measured nothing reaches the sink for the whole sheet, which may take
 // seconds: the sink is polled every this many cells, so that a stop is not kept waiting.
 constexpr std::uint32_t pollInterval = 1u << 14;
+// A file may say its sheet is far wider than its values reach (formatting left in empty
+// columns, or a lie: A1:XFD1048576 over one column is 17 GB of TABs). Once this much text is
+// handed on with no value as far right as the file said, the writer only measures: the sheet
+// is written again at the width its values reach, for the cost of one more pass.
+constexpr std::size_t trustedText = std::size_t{16} << 20;
 
 } // namespace
 
@@ -50,6 +55,8 @@ void SheetWriter::cell(std::int64_t row, std::int32_t column, std::string_view t
             m_out.append(emptyRow - 2, '\t').append("\r\n");
             if (m_out.size() >= pieceSize)
                 flush();
+            if (!m_writing)
+                return;
         }
         m_out.append(static_cast<std::size_t>(column - 1), '\t');
     } else {
@@ -70,7 +77,10 @@ void SheetWriter::endRow() {
 
 // The buffer goes to the sink whole, which leaves it empty, with room to fill again or none.
 void SheetWriter::flush() {
+    m_handedOn += m_out.size();
     m_sink.give(m_out);
+    if (m_lastColumn < m_columns && m_handedOn >= trustedText)
+        m_writing = false;
     if (m_out.capacity() < pieceSize)
         m_out.reserve(pieceSize + pieceSize / 4);
 }
@@ -90,7 +100,7 @@ void writeSheet(SheetSink& sink, SheetSize expected, std::int32_t columns,
         pass(writer);
         writer.finish();
         // A sheet without values gave no text, whatever its width.
-        if (writer.lastColumn() == columns || writer.lastColumn() == 0) {
+        if (writer.wroteAll() && (writer.lastColumn() == columns || writer.lastColumn() == 0)) {
             sink.endSheet();
             return;
         }

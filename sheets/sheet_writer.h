@@ -34,6 +34,8 @@ public:
 
     // The last column holding a value among the cells so far; 0 when none did.
     std::int32_t lastColumn() const { return m_lastColumn; }
+    // Whether every row was handed on: false once the writer took to measuring only.
+    bool wroteAll() const { return m_writing; }
 
 private:
     void endRow();
@@ -41,13 +43,14 @@ private:
 
     SheetSink& m_sink;
     const std::int32_t m_columns;
-    bool m_writing; // false once a value stood right of m_columns
+    bool m_writing; // false once a value stood right of m_columns, or none reached it for long
     std::int32_t m_lastColumn = 0;
     std::int64_t m_row = 0;         // the row of the last cell given, 0 before the first
     std::int32_t m_column = 0;      // the column of the last cell given in m_row
     std::int32_t m_rowColumn = 0;   // the last column holding a value in m_row, 0 if none
     std::int64_t m_rowsWritten = 0; // the rows handed on so far, 1 to m_rowsWritten
     std::uint32_t m_unpolled = 0;   // cells measured since the sink was last polled
+    std::size_t m_handedOn = 0;     // bytes of text handed on
     std::string m_out;              // text not yet handed on
 };
 

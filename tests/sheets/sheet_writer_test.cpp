@@ -55,6 +55,23 @@ TEST(SheetWriter, AWidthTheFileGotWrongCostsOneMorePassOnly) {
     EXPECT_EQ(1, written(cells, 2).restarts);
     EXPECT_EQ(1, written(cells, 5).restarts);
     EXPECT_EQ(0, written(cells, 0).restarts); // measured before anything is handed on
+
+    // A sheet said to reach XFD whose values stand in column A only: no more than a few
+    // pieces of TABs are handed on before the writer measures, where the whole width would
+    // be 17 GB.
+    struct CountingSink final : SheetSink {
+        std::size_t bytes = 0, kept = 0;
+        void beginSheet(SheetSize) override {}
+        void append(std::string_view text) override { bytes += text.size(), kept += text.size(); }
+        void restartSheet() override { kept = 0; }
+        void endSheet() override {}
+    } sink;
+    writeSheet(sink, {maxRows, 0}, maxColumns, [](SheetWriter& writer) {
+        writer.cell(1, 1, "a");
+        writer.cell(maxRows, 1, "z");
+    });
+    EXPECT_LT(sink.bytes, std::size_t{64} << 20);
+    EXPECT_EQ(static_cast<std::size_t>(2 * maxRows + 2), sink.kept);
 }
 
 TEST(SheetWriter, CellsOutOfOrderOrOutsideTheSheetAreADamagedFile) {
