@@ -106,6 +106,12 @@ TEST(XlsxReader, CellsGiveTheTextTheyShow) {
          "<x:c r='A1' t='d'><x:v>2023-05-07T12:00:00</x:v></x:c><x:c r='B1' "
          "t='d'><x:v>1900-01-01</x:v></x:c>",
          "45053.5\t1\r\n"},
+        {"ISO times, as the date shown as General",
+         "<x:c r='A1' t='d'><x:v>2021-01-01T10:10:10</x:v></x:c><x:c r='B1' t='d'><x:v>1900-01-01T00:00:00.5"
+         "</x:v></x:c><x:c r='C1' t='d'><x:v>10:10:10</x:v></x:c><x:c r='D1' t='d'><x:v>2021-01-01T24:00:00"
+         "</x:v></x:c><x:c r='E1' t='d'><x:v>2021-01-01T10:10:10+08:00</x:v></x:c><x:c r='F1' "
+         "t='d'><x:v>1900-02-29</x:v></x:c>",
+         "44197.42373\t1.000005787\t0.423726852\t44198\t44197.09039\t60\r\n"},
         {"formula without a value gives nothing",
          "<x:c r='A1'><x:f>1+1</x:f></x:c><x:c r='B1' t='str'><x:f>\"a\"</x:f><x:v>a</x:v></x:c>", "\ta\r\n"},
         {"an empty row element, as Excel writes for a formatted empty row, moves no row",
@@ -171,6 +177,12 @@ TEST(XlsxReader, RefusesWhatItCannotRead) {
         {"lower-case reference", oneSheet("<x:c r='a1'><x:v>1</x:v></x:c>"), Problem::Damaged},
         {"cells out of order", oneSheet("<x:c r='B1'/><x:c r='A1'/>"), Problem::Damaged},
         {"not a number", oneSheet("<x:c r='A1'><x:v>1x</x:v></x:c>"), Problem::Damaged},
+        {"day its month lacks", oneSheet("<x:c r='A1' t='d'><x:v>2021-02-29</x:v></x:c>"), Problem::Damaged},
+        {"minute past 59", oneSheet("<x:c r='A1' t='d'><x:v>2021-01-01T10:60</x:v></x:c>"), Problem::Damaged},
+        {"seconds not a number", oneSheet("<x:c r='A1' t='d'><x:v>2021-01-01T10:10:nan</x:v></x:c>"),
+         Problem::Damaged},
+        {"seconds with an exponent", oneSheet("<x:c r='A1' t='d'><x:v>2021-01-01T10:10:10.5e3</x:v></x:c>"),
+         Problem::Damaged},
         {"no values", oneSheet("<x:c r='A1'/>"), Problem::Empty},
         {"binary workbook", zipOf({{"xl/workbook.bin", "x"}}), Problem::OtherSpreadsheet},
         {"OpenDocument text", zipOf({{"mimetype", "application/vnd.oasis.opendocument.text"}}),
