@@ -204,6 +204,25 @@ TEST(XlsxReader, ReadsZip64Archives) {
     EXPECT_EQ("\t7\r\n", readSheets(zip.finish()));
 }
 
+// Part names differ from the names the relationships give, and from the usual ones, in case
+// only: OPC compares them regardless of ASCII case.
+TEST(XlsxReader, FindsPartsWhateverTheirCase) {
+    const std::string file =
+        xlsxFile({{{"S", {{1, 1, 's', "台区"}, {1, 2, 'n', "2", 1}}, "", ""}}, {"0.00"}, false});
+    for (const auto& [name, renamed] : {std::pair{"xl/sharedStrings.xml", "xl/SharedStrings.xml"},
+                                        {"xl/workbook.xml", "XL/Workbook.xml"},
+                                        {"xl/_rels/workbook.xml.rels", "xl/_RELS/Workbook.xml.rels"},
+                                        {"xl/styles.xml", "xl/Styles.xml"},
+                                        {"worksheets/sheet1.xml", "Worksheets/Sheet1.XML"},
+                                        {"_rels/.rels", "_Rels/.RELS"}}) {
+        SCOPED_TRACE(renamed);
+        std::string changed = file;
+        for (std::size_t at = changed.find(name); at != std::string::npos; at = changed.find(name, at))
+            changed.replace(at, std::string_view(name).size(), renamed);
+        EXPECT_EQ("台区\t2.00\r\n", readSheets(changed));
+    }
+}
+
 // A very hidden sheet is left out like a hidden one, and a workbook in the 1904 date system
 // shows its dates from 1904: a formatted serial and an ISO date alike.
 TEST(XlsxReader, VeryHiddenSheetsAndThe1904DateSystem) {
