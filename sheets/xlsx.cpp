@@ -305,7 +305,18 @@ struct Dimension {
     std::int64_t rows = 0;
 };
 
-// The last cell of the sheet's <dimension>, when it states one before the cells.
+// True when `reference` is letters then digits naming a cell past XFD1048576.
+bool pastTheGrid(std::string_view reference) {
+    const std::size_t digits = reference.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    std::int32_t column = 0;
+    std::int64_t row = 0;
+    return digits > 0 && digits < reference.size() &&
+           reference.find_first_not_of("0123456789", digits) == std::string_view::npos &&
+           !parseReference(reference, column, row) && reference[digits] != '0';
+}
+
+// The last cell of the sheet's <dimension>, when it states one before the cells. A range
+// reaching past the largest sheet is damage; one that is not a range at all is left unread.
 Dimension readDimension(const ZipArchive& archive, const ZipEntry& entry) {
     Part part(archive, entry);
     XmlScanner& xml = part.xml();
@@ -317,9 +328,11 @@ Dimension readDimension(const ZipArchive& archive, const ZipEntry& entry) {
         if (xml.name() == "dimension") {
             const std::string_view ref = xml.attribute("ref");
             const std::size_t colon = ref.find(':');
+            const std::string_view last = colon == std::string_view::npos ? ref : ref.substr(colon + 1);
+            if (pastTheGrid(ref.substr(0, colon)) || pastTheGrid(last))
+                xml.fail("工作表范围“" + std::string(ref) + "”超出工作表");
             Dimension dimension;
-            if (!parseReference(colon == std::string_view::npos ? ref : ref.substr(colon + 1),
-                                dimension.columns, dimension.rows))
+            if (!parseReference(last, dimension.columns, dimension.rows))
                 return {};
             return dimension;
         }
