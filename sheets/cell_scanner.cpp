@@ -4,6 +4,8 @@
 
 #include "sheets/scan_cursor.h"
 
+#include <cstring>
+
 namespace brisquel::sheets {
 
 template <CellScanner::Scan (CellScanner::*scanOne)(ScanCursor&)> CellScanner::Item CellScanner::scanOn() {
@@ -84,10 +86,49 @@ CellScanner::Scan CellScanner::scanRow(ScanCursor& at) {
     return Scan::Row;
 }
 
+// The start tag nearly every writer gives a cell, <c r="A1" s="1" t="s">, its attributes r,
+// s and t each at most once, after one space, in double quotes: taken without the general
+// steps. False, with the input where it stood, for any other start tag.
+bool CellScanner::plainCellTag(ScanCursor& at, bool& empty) {
+    const char* p = at.p + 2;
+    const char* const end = at.end;
+    while (p != end && *p == ' ') {
+        // ' r="' and the shortest value with its quote and the tag's end need seven bytes.
+        if (end - p < 7 || p[2] != '=' || p[3] != '"')
+            return false;
+        std::string_view* attribute = p[1] == 'r'   ? &m_reference
+                                      : p[1] == 's' ? &m_style
+                                      : p[1] == 't' ? &m_type
+                                                    : nullptr;
+        if (!attribute || attribute->data())
+            return false;
+        const char* value = p + 4;
+        p = findScanStop(value, end, scanValueStops);
+        if (p == end || *p != '"')
+            return false;
+        *attribute = std::string_view(value, static_cast<std::size_t>(p - value));
+        ++p;
+    }
+    if (p != end && *p == '>') {
+        empty = false;
+        at.p = p + 1;
+        return true;
+    }
+    if (end - p >= 2 && p[0] == '/' && p[1] == '>') {
+        empty = true;
+        at.p = p + 2;
+        return true;
+    }
+    return false;
+}
+
 CellScanner::Scan CellScanner::scanCell(ScanCursor& at) {
     clearAttributes();
     m_value = {};
     bool empty = false;
+    if (plainCellTag(at, empty))
+        return empty ? Scan::Cell : scanCellContent(at);
+    clearAttributes();
     if (!at.tagName("<c") ||
         !at.attributes(empty, [this](auto name, auto value) { return takeAttribute(name, value); }))
         return at.stopped<Scan>();
@@ -96,6 +137,15 @@ CellScanner::Scan CellScanner::scanCell(ScanCursor& at) {
 
 // A cell's formula and value or one-run inline string, up to its end tag.
 CellScanner::Scan CellScanner::scanCellContent(ScanCursor& at) {
+    // <v>...</v></c>, the content of most cells, taken in one step.
+    if (at.end - at.p >= 3 && std::memcmp(at.p, "<v>", 3) == 0) {
+        const char* stop = findScanStop(at.p + 3, at.end, scanTextStops);
+        if (at.end - stop >= 8 && std::memcmp(stop, "</v></c>", 8) == 0) {
+            m_value = std::string_view(at.p + 3, static_cast<std::size_t>(stop - at.p - 3));
+            at.p = stop + 8;
+            return Scan::Cell;
+        }
+    }
     const auto anyAttribute = [](std::string_view, std::string_view) { return true; };
     bool haveValue = false;
     for (;;) {
@@ -135,6 +185,15 @@ CellScanner::Scan CellScanner::scanText(ScanCursor& at) {
 
 // A string item of one run.
 CellScanner::Scan CellScanner::scanString(ScanCursor& at) {
+    // <si><t>...</t></si>, nearly every item of a table, taken in one step.
+    if (at.end - at.p >= 7 && std::memcmp(at.p, "<si><t>", 7) == 0) {
+        const char* stop = findScanStop(at.p + 7, at.end, scanTextStops);
+        if (at.end - stop >= 9 && std::memcmp(stop, "</t></si>", 9) == 0) {
+            m_value = std::string_view(at.p + 7, static_cast<std::size_t>(stop - at.p - 7));
+            at.p = stop + 9;
+            return Scan::Text;
+        }
+    }
     if (at.skipSpaces())
         return Scan::Skipped;
     if (!at.literal("<si>") || scanText(at) != Scan::Text || !at.literal("</si>"))

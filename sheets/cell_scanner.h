@@ -51,6 +51,7 @@ private:
     Scan scanText(ScanCursor& at);
     Scan scanRow(ScanCursor& at);
     Scan scanCell(ScanCursor& at);
+    bool plainCellTag(ScanCursor& at, bool& empty);
     Scan scanCellContent(ScanCursor& at);
     void clearAttributes();
     bool takeAttribute(std::string_view name, std::string_view value);

@@ -223,10 +223,11 @@ void readStyles(const ZipArchive& archive, const ZipEntry& entry, FormatTable& f
     }
 }
 
-// The shared strings of the workbook, from its shared strings part.
+// The shared strings of the workbook, from its shared strings part. The sink is polled now
+// and then, as a large table takes a while before any sheet's text comes.
 class SharedStrings {
 public:
-    explicit SharedStrings(StringTable& strings) : m_strings(strings) {}
+    SharedStrings(StringTable& strings, SheetSink& sink) : m_strings(strings), m_sink(sink) {}
 
     void read(const ZipArchive& archive, const ZipEntry& entry) {
         Part part(archive, entry);
@@ -239,6 +240,7 @@ public:
             switch (event) {
             case XmlScanner::Event::Start:
                 if (name == "sst" && !inItem && !xml.isEmptyElement()) {
+                    reserve(entry, parseUnsigned(xml.attribute("uniqueCount")).value_or(0));
                     readFast(xml);
                 } else if (name == "si") {
                     inItem = true;
@@ -252,7 +254,7 @@ public:
             case XmlScanner::Event::End:
                 if (name == "si" && inItem) {
                     appendUnescaped(item, m_strings.text());
-                    m_strings.endString();
+                    endString();
                     inItem = false;
                 } else if (name == "rPh") {
                     --phonetic;
@@ -268,35 +270,65 @@ public:
                 break;
             }
         }
-        m_strings.shrink();
     }
 
 private:
+    // Room for the strings the table says it holds, as far as its part can hold them: an item
+    // takes 16 bytes of XML or more, and its text is what is left. A part deflated far beyond
+    // what text gives is not believed.
+    void reserve(const ZipEntry& entry, std::uint64_t count) {
+        const std::uint64_t size =
+            std::min(entry.size, 16 * std::max<std::uint64_t>(entry.compressedSize, 1));
+        const std::uint64_t strings = std::min(count, size / 16);
+        m_strings.reserve(static_cast<std::size_t>(strings), static_cast<std::size_t>(size - 16 * strings));
+    }
+
+    void endString() {
+        m_strings.endString();
+        if (++m_unpolled == pollInterval) {
+            m_unpolled = 0;
+            m_sink.poll();
+        }
+    }
+
     // The items as most files write them, straight from the input, until anything else,
     // which `xml` goes on from.
     void readFast(XmlScanner& xml) {
         CellScanner fast(xml.input());
         while (fast.nextString() == CellScanner::Item::Text) {
             appendUnescaped(fast.value(), m_strings.text());
-            m_strings.endString();
+            endString();
         }
     }
 
+    static constexpr std::uint32_t pollInterval = 1u << 14;
     StringTable& m_strings;
+    SheetSink& m_sink;
+    std::uint32_t m_unpolled = 0;
 };
 
-// A cell reference such as "B12": letters then digits, within the largest sheet.
+// A cell reference such as "B12": letters then digits, within the largest sheet. Read for
+// every cell, so in one pass over its bytes.
 bool parseReference(std::string_view reference, std::int32_t& column, std::int64_t& row) {
-    std::size_t i = 0;
+    const char* p = reference.data();
+    const char* const end = p + reference.size();
     std::int32_t letters = 0;
-    for (; i < reference.size() && reference[i] >= 'A' && reference[i] <= 'Z' && i < 3; ++i)
-        letters = letters * 26 + (reference[i] - 'A' + 1);
-    const auto digits = parseUnsigned(reference.substr(i));
-    if (i == 0 || letters > maxColumns || !digits || *digits < 1 || *digits > std::uint64_t(maxRows) ||
-        reference[i] == '0')
+    for (const char* lettersEnd = p + std::min<std::size_t>(reference.size(), 3);
+         p != lettersEnd && *p >= 'A' && *p <= 'Z'; ++p)
+        letters = letters * 26 + (*p - 'A' + 1);
+    // Past seven digits, without a leading zero, the row is past the last.
+    if (letters == 0 || letters > maxColumns || p == end || *p == '0' || end - p > 7)
+        return false;
+    std::int64_t digits = 0;
+    for (; p != end; ++p) {
+        if (*p < '0' || *p > '9')
+            return false;
+        digits = digits * 10 + (*p - '0');
+    }
+    if (digits > maxRows)
         return false;
     column = letters;
-    row = static_cast<std::int64_t>(*digits);
+    row = digits;
     return true;
 }
 
@@ -449,10 +481,10 @@ private:
         }
         if (m_row == 0)
             m_row = m_cellRow;
-        m_style = parseUnsigned(style).value_or(0);
+        m_style = style.empty() ? 0 : parseUnsigned(style).value_or(0);
         if (type.empty() || type == "n")
             m_kind = Kind::Number;
-        else if (type == "s")
+        else if (type.size() == 1 && type[0] == 's')
             m_kind = Kind::Shared;
         else if (type == "inlineStr")
             m_kind = Kind::Inline;
@@ -476,6 +508,12 @@ private:
         const NumberFormat& format = m_formats.ofStyle(m_style);
         switch (m_kind) {
         case Kind::Number: {
+            // Most numbers are whole, shown as General: as written, when General shows all
+            // their digits.
+            if (value.size() <= 11 && (value[0] != '0' || value.size() == 1) &&
+                m_formats.showsGeneral(m_style) &&
+                value.find_first_not_of("0123456789") == std::string_view::npos)
+                return value;
             double number = 0;
             const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
             if (error != std::errc() || end != value.data() + value.size() || !std::isfinite(number))
@@ -547,7 +585,7 @@ void readXlsx(const ZipArchive& archive, const std::string& workbookName, SheetS
     StringTable strings;
     if (const ZipEntry* entry =
             archive.find(targetOfType(relationships, "sharedStrings", folder + "sharedStrings.xml")))
-        SharedStrings(strings).read(archive, *entry);
+        SharedStrings(strings, sink).read(archive, *entry);
 
     std::unordered_map<std::string_view, const Relationship*> byId;
     for (const Relationship& relationship : relationships)

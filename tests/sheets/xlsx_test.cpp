@@ -118,6 +118,10 @@ TEST(XlsxReader, CellsGiveTheTextTheyShow) {
          "<x:row r='1'><x:c><x:v>1</x:v></x:c></x:row><x:row r='3' s='1' customFormat='1' ht='20'/>"
          "<x:row><x:c><x:v>4</x:v></x:c></x:row>",
          "1\r\n\r\n\r\n4\r\n"},
+        {"whole numbers as General shows them",
+         "<x:c r='A1'><x:v>99999999999</x:v></x:c><x:c r='B1'><x:v>123456789012</x:v></x:c><x:c "
+         "r='C1'><x:v>007</x:v></x:c><x:c r='D1'><x:v>0</x:v></x:c><x:c r='E1' s='1'><x:v>5</x:v></x:c>",
+         "99999999999\t1.23457E+11\t7\t0\t5\r\n"},
         {"style past the styles shows as style 0", "<x:c r='A2' s='99'><x:v>5</x:v></x:c>", "\r\n5\r\n"},
         {"the last column", "<x:c r='XFD1'><x:v>1</x:v></x:c>", std::string(16383, '\t') + "1\r\n"},
         {"a large cell", "<x:c r='B1' t='inlineStr'><x:is><x:t>" + big + "</x:t></x:is></x:c>",
