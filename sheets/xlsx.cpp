@@ -383,6 +383,7 @@ public:
         XmlScanner& xml = part.xml();
         m_row = 0;
         m_column = 0;
+        m_rowDigitsSize = 0;
         try {
             scan(xml, writer);
         } catch (ReadError& error) {
@@ -469,6 +470,23 @@ private:
         }
         m_row = static_cast<std::int64_t>(*number);
         m_column = 0;
+        m_rowDigitsSize = static_cast<std::size_t>(
+            std::to_chars(m_rowDigits, m_rowDigits + sizeof m_rowDigits, m_row).ptr - m_rowDigits);
+    }
+
+    // Most references name a cell of the row being read, in its digits as they are written
+    // without a leading zero: only their letters need reading.
+    bool cellOfRow(std::string_view reference) {
+        std::size_t i = 0;
+        std::int32_t letters = 0;
+        for (; i < reference.size() && i < 3 && reference[i] >= 'A' && reference[i] <= 'Z'; ++i)
+            letters = letters * 26 + (reference[i] - 'A' + 1);
+        if (i == 0 || letters > maxColumns || m_rowDigitsSize == 0 ||
+            reference.substr(i) != std::string_view(m_rowDigits, m_rowDigitsSize))
+            return false;
+        m_column = letters;
+        m_cellRow = m_row;
+        return true;
     }
 
     void startCell(const XmlScanner& xml, std::string_view reference, std::string_view style,
@@ -476,7 +494,7 @@ private:
         if (reference.empty()) {
             m_cellRow = m_row == 0 ? 1 : m_row;
             ++m_column;
-        } else if (!parseReference(reference, m_column, m_cellRow)) {
+        } else if (!cellOfRow(reference) && !parseReference(reference, m_column, m_cellRow)) {
             xml.fail("单元格位置“" + std::string(reference) + "”无效");
         }
         if (m_row == 0)
@@ -565,6 +583,8 @@ private:
     std::int64_t m_row = 0;     // the row being read, 0 before the first
     std::int32_t m_column = 0;  // the column of the cell read last in the row
     std::int64_t m_cellRow = 0; // the row of the cell being read
+    char m_rowDigits[8] = {};   // m_row in decimal, m_rowDigitsSize of them, none before the first
+    std::size_t m_rowDigitsSize = 0;
     std::uint64_t m_style = 0;
     Kind m_kind = Kind::Number;
     std::string m_value;     // the cell's value as written, when XmlScanner reads it

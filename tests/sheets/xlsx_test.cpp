@@ -191,6 +191,8 @@ TEST(XlsxReader, RefusesWhatItCannotRead) {
         {"dimension past the last row",
          oneSheet("<x:c r='A1'><x:v>1</x:v></x:c>", "<x:dimension ref='A1048577:A1048578'/>"),
          Problem::Damaged},
+        {"reference with a leading zero in its row",
+         oneSheet("<row r='2'><c r='A02'><v>1</v></c></row>", "", ""), Problem::Damaged},
         {"lower-case reference", oneSheet("<x:c r='a1'><x:v>1</x:v></x:c>"), Problem::Damaged},
         {"cells out of order", oneSheet("<x:c r='B1'/><x:c r='A1'/>"), Problem::Damaged},
         {"not a number", oneSheet("<x:c r='A1'><x:v>1x</x:v></x:c>"), Problem::Damaged},
