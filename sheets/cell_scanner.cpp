@@ -187,7 +187,11 @@ CellScanner::Scan CellScanner::scanText(ScanCursor& at) {
 CellScanner::Scan CellScanner::scanString(ScanCursor& at) {
     // <si><t>...</t></si>, nearly every item of a table, taken in one step.
     if (at.end - at.p >= 7 && std::memcmp(at.p, "<si><t>", 7) == 0) {
-        const char* stop = findScanStop(at.p + 7, at.end, scanTextStops);
+        static constexpr std::array<bool, 256> stops = scanBytesIn("<&\r_");
+        const char* stop = findScanStop(at.p + 7, at.end, stops);
+        m_underscore = stop != at.end && *stop == '_';
+        if (m_underscore)
+            stop = findScanStop(stop, at.end, scanTextStops);
         if (at.end - stop >= 9 && std::memcmp(stop, "</t></si>", 9) == 0) {
             m_value = std::string_view(at.p + 7, static_cast<std::size_t>(stop - at.p - 7));
             at.p = stop + 9;
@@ -196,6 +200,7 @@ CellScanner::Scan CellScanner::scanString(ScanCursor& at) {
     }
     if (at.skipSpaces())
         return Scan::Skipped;
+    m_underscore = true;
     if (!at.literal("<si>") || scanText(at) != Scan::Text || !at.literal("</si>"))
         return at.stopped<Scan>();
     return Scan::Text;

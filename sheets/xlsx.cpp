@@ -296,7 +296,10 @@ private:
     void readFast(XmlScanner& xml) {
         CellScanner fast(xml.input());
         while (fast.nextString() == CellScanner::Item::Text) {
-            appendUnescaped(fast.value(), m_strings.text());
+            if (fast.mayHoldEscapes())
+                appendUnescaped(fast.value(), m_strings.text());
+            else
+                m_strings.text() += fast.value();
             endString();
         }
     }

@@ -242,6 +242,21 @@ TEST(XlsxReader, FindsPartsWhateverTheirCase) {
     }
 }
 
+// Shared strings in the shapes read straight from the bytes decode their escapes as any other.
+TEST(XlsxReader, SharedStringsDecodeTheirEscapes) {
+    ZipWriter zip;
+    addWorkbookParts(zip, {{{"S", {}, "", ""}}, {}, false});
+    std::string row;
+    for (int i = 0; i < 4; ++i)
+        row += "<c t='s'><v>" + std::to_string(i) + "</v></c>";
+    zip.add("xl/worksheets/sheet1.xml",
+            "<worksheet><sheetData><row>" + row + "</row></sheetData></worksheet>");
+    zip.add("xl/sharedStrings.xml",
+            "<sst><si><t>a_x0041_b</t></si><si><t>a_b</t></si><si><t>_x005F_x0041_</t></si>"
+            "<si><t xml:space='preserve'>_x0041_</t></si></sst>");
+    EXPECT_EQ("aAb\ta_b\t_x0041_\tA\r\n", readSheets(zip.finish()));
+}
+
 // A very hidden sheet is left out like a hidden one, and a workbook in the 1904 date system
 // shows its dates from 1904: a formatted serial and an ISO date alike.
 TEST(XlsxReader, VeryHiddenSheetsAndThe1904DateSystem) {
