@@ -93,8 +93,7 @@ bool CellScanner::plainCellTag(ScanCursor& at, bool& empty) {
     const char* p = at.p + 2;
     const char* const end = at.end;
     while (p != end && *p == ' ') {
-        // ' r="' and the shortest value with its quote and the tag's end need seven bytes.
-        if (end - p < 7 || p[2] != '=' || p[3] != '"')
+        if (end - p < 4 || p[2] != '=' || p[3] != '"')
             return false;
         std::string_view* attribute = p[1] == 'r'   ? &m_reference
                                       : p[1] == 's' ? &m_style

@@ -280,7 +280,9 @@ private:
         const std::uint64_t size =
             std::min(entry.size, 16 * std::max<std::uint64_t>(entry.compressedSize, 1));
         const std::uint64_t strings = std::min(count, size / 16);
-        m_strings.reserve(static_cast<std::size_t>(strings), static_cast<std::size_t>(size - 16 * strings));
+        if (strings > 0)
+            m_strings.reserve(static_cast<std::size_t>(strings),
+                              static_cast<std::size_t>(size - 16 * strings));
     }
 
     void endString() {
