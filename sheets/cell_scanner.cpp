@@ -86,28 +86,26 @@ CellScanner::Scan CellScanner::scanRow(ScanCursor& at) {
     return Scan::Row;
 }
 
-// The start tag nearly every writer gives a cell, <c r="A1" s="1" t="s">, its attributes r,
-// s and t each at most once, after one space, in double quotes: taken without the general
+// The start tag nearly every writer gives a cell, <c r="A1" s="1" t="s">, with any of r, s
+// and t in that order, each after one space, in double quotes: taken without the general
 // steps. False, with the input where it stood, for any other start tag.
 bool CellScanner::plainCellTag(ScanCursor& at, bool& empty) {
     const char* p = at.p + 2;
     const char* const end = at.end;
-    while (p != end && *p == ' ') {
-        if (end - p < 4 || p[2] != '=' || p[3] != '"')
-            return false;
-        std::string_view* attribute = p[1] == 'r'   ? &m_reference
-                                      : p[1] == 's' ? &m_style
-                                      : p[1] == 't' ? &m_type
-                                                    : nullptr;
-        if (!attribute || attribute->data())
-            return false;
+    // False when the attribute is there but not plain; one absent leaves p where it was.
+    const auto take = [&](char name, std::string_view& attribute) {
+        if (end - p < 4 || p[0] != ' ' || p[1] != name || p[2] != '=' || p[3] != '"')
+            return true;
         const char* value = p + 4;
-        p = findScanStop(value, end, scanValueStops);
-        if (p == end || *p != '"')
+        const char* stop = findScanStop(value, end, scanValueStops);
+        if (stop == end || *stop != '"')
             return false;
-        *attribute = std::string_view(value, static_cast<std::size_t>(p - value));
-        ++p;
-    }
+        attribute = std::string_view(value, static_cast<std::size_t>(stop - value));
+        p = stop + 1;
+        return true;
+    };
+    if (!take('r', m_reference) || !take('s', m_style) || !take('t', m_type))
+        return false;
     if (p != end && *p == '>') {
         empty = false;
         at.p = p + 1;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 #include <regex>
@@ -364,6 +365,9 @@ TEST(XlsxReader, ScanningCellsFromTheBytesChangesNothing) {
                 sheetData += cells[round < 100 ? random() % 5 : random() % std::size(cells)];
             sheetData += "</row>";
         }
+        // Every other round in double quotes, the shape most files give.
+        if (round % 2)
+            std::replace(sheetData.begin(), sheetData.end(), '\'', '"');
         const std::string prefixed = std::regex_replace(sheetData, std::regex("<(/?)([a-z])"), "<$1x:$2");
         SCOPED_TRACE(sheetData);
         EXPECT_EQ(outcome(oneSheet(prefixed)), outcome(oneSheet(sheetData, "", "")));
@@ -374,7 +378,7 @@ TEST(XlsxReader, ScanningCellsFromTheBytesChangesNothing) {
 // falls on every byte of them; one of them leaves the rest to the general scanner.
 TEST(XlsxReader, CellsCutByThePiecesOfThePartReadWhole) {
     const std::string row =
-        "<row><c t='s'><v>0</v></c><c t='inlineStr'><is><t>ab</t></is></c><c><v>2.5</v></c></row>";
+        "<row><c s=\"0\" t=\"s\"><v>0</v></c><c t='inlineStr'><is><t>ab</t></is></c><c><v>2.5</v></c></row>";
     const std::string other = "<row><c t='s'><v>0</v></c><c t='str'><v>&amp;</v></c><c><v>2.5</v></c></row>";
     const std::size_t rows = (std::size_t{1} << 18) / row.size() + 4;
     for (std::size_t shift = 0; shift < 2 * row.size(); ++shift) {
