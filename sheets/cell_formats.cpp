@@ -22,9 +22,11 @@ void FormatTable::settle() {
         if (added) {
             const auto own = m_codes.find(id);
             const std::string_view builtin = id < 1000 ? builtinFormatCode(static_cast<int>(id)) : "";
-            m_formats.emplace_back(own != m_codes.end() ? std::string_view(own->second)
-                                   : builtin.empty()    ? std::string_view("General")
-                                                        : builtin);
+            const std::string_view code = own != m_codes.end() ? std::string_view(own->second)
+                                          : builtin.empty()    ? std::string_view("General")
+                                                               : builtin;
+            m_formats.emplace_back(code);
+            m_general.push_back(code == "General");
         }
         m_formatOfStyle.push_back(found->second);
     }

@@ -32,10 +32,20 @@ public:
         return m_formats[m_formatOfStyle.empty() ? 0 : m_formatOfStyle[0]];
     }
 
+    // True when style `style` shows numbers as General alone does.
+    bool showsGeneral(std::uint64_t style) const {
+        const std::size_t format = style < m_formatOfStyle.size()
+                                       ? m_formatOfStyle[static_cast<std::size_t>(style)]
+                                   : m_formatOfStyle.empty() ? 0
+                                                             : m_formatOfStyle[0];
+        return m_general[format];
+    }
+
 private:
     std::map<std::uint64_t, std::string> m_codes; // the file's own
     std::vector<std::uint64_t> m_styleIds;
     std::vector<NumberFormat> m_formats{NumberFormat()}; // General, then each code used
+    std::vector<bool> m_general{true};                   // whether each of m_formats is General
     std::vector<std::uint32_t> m_formatOfStyle;
 };
 
@@ -45,8 +55,12 @@ public:
     // Where the next string is appended, then ended by endString.
     std::string& text() { return m_text; }
     void endString() { m_ends.push_back(m_text.size()); }
-    void reserve(std::size_t strings) { m_ends.reserve(strings); }
-    // After the last string: gives back the room no string took.
+    // Room for `strings` strings of `bytes` in all, taken once rather than grown into.
+    void reserve(std::size_t strings, std::size_t bytes = 0) {
+        m_ends.reserve(strings);
+        m_text.reserve(bytes);
+    }
+    // After the last string: gives back the room no string took, at the cost of a copy.
     void shrink() {
         m_text.shrink_to_fit();
         m_ends.shrink_to_fit();

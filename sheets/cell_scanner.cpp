@@ -4,6 +4,8 @@
 
 #include "sheets/scan_cursor.h"
 
+#include <cstring>
+
 namespace brisquel::sheets {
 
 template <CellScanner::Scan (CellScanner::*scanOne)(ScanCursor&)> CellScanner::Item CellScanner::scanOn() {
@@ -84,10 +86,46 @@ CellScanner::Scan CellScanner::scanRow(ScanCursor& at) {
     return Scan::Row;
 }
 
+// The start tag nearly every writer gives a cell, <c r="A1" s="1" t="s">, with any of r, s
+// and t in that order, each after one space, in double quotes: taken without the general
+// steps. False, with the input where it stood, for any other start tag.
+bool CellScanner::plainCellTag(ScanCursor& at, bool& empty) {
+    const char* p = at.p + 2;
+    const char* const end = at.end;
+    // False when the attribute is there but not plain; one absent leaves p where it was.
+    const auto take = [&](char name, std::string_view& attribute) {
+        if (end - p < 4 || p[0] != ' ' || p[1] != name || p[2] != '=' || p[3] != '"')
+            return true;
+        const char* value = p + 4;
+        const char* stop = findScanStop(value, end, scanValueStops);
+        if (stop == end || *stop != '"')
+            return false;
+        attribute = std::string_view(value, static_cast<std::size_t>(stop - value));
+        p = stop + 1;
+        return true;
+    };
+    if (!take('r', m_reference) || !take('s', m_style) || !take('t', m_type))
+        return false;
+    if (p != end && *p == '>') {
+        empty = false;
+        at.p = p + 1;
+        return true;
+    }
+    if (end - p >= 2 && p[0] == '/' && p[1] == '>') {
+        empty = true;
+        at.p = p + 2;
+        return true;
+    }
+    return false;
+}
+
 CellScanner::Scan CellScanner::scanCell(ScanCursor& at) {
     clearAttributes();
     m_value = {};
     bool empty = false;
+    if (plainCellTag(at, empty))
+        return empty ? Scan::Cell : scanCellContent(at);
+    clearAttributes();
     if (!at.tagName("<c") ||
         !at.attributes(empty, [this](auto name, auto value) { return takeAttribute(name, value); }))
         return at.stopped<Scan>();
@@ -96,6 +134,15 @@ CellScanner::Scan CellScanner::scanCell(ScanCursor& at) {
 
 // A cell's formula and value or one-run inline string, up to its end tag.
 CellScanner::Scan CellScanner::scanCellContent(ScanCursor& at) {
+    // <v>...</v></c>, the content of most cells, taken in one step.
+    if (at.end - at.p >= 3 && std::memcmp(at.p, "<v>", 3) == 0) {
+        const char* stop = findScanStop(at.p + 3, at.end, scanTextStops);
+        if (at.end - stop >= 8 && std::memcmp(stop, "</v></c>", 8) == 0) {
+            m_value = std::string_view(at.p + 3, static_cast<std::size_t>(stop - at.p - 3));
+            at.p = stop + 8;
+            return Scan::Cell;
+        }
+    }
     const auto anyAttribute = [](std::string_view, std::string_view) { return true; };
     bool haveValue = false;
     for (;;) {
@@ -135,8 +182,22 @@ CellScanner::Scan CellScanner::scanText(ScanCursor& at) {
 
 // A string item of one run.
 CellScanner::Scan CellScanner::scanString(ScanCursor& at) {
+    // <si><t>...</t></si>, nearly every item of a table, taken in one step.
+    if (at.end - at.p >= 7 && std::memcmp(at.p, "<si><t>", 7) == 0) {
+        static constexpr std::array<bool, 256> stops = scanBytesIn("<&\r_");
+        const char* stop = findScanStop(at.p + 7, at.end, stops);
+        m_underscore = stop != at.end && *stop == '_';
+        if (m_underscore)
+            stop = findScanStop(stop, at.end, scanTextStops);
+        if (at.end - stop >= 9 && std::memcmp(stop, "</t></si>", 9) == 0) {
+            m_value = std::string_view(at.p + 7, static_cast<std::size_t>(stop - at.p - 7));
+            at.p = stop + 9;
+            return Scan::Text;
+        }
+    }
     if (at.skipSpaces())
         return Scan::Skipped;
+    m_underscore = true;
     if (!at.literal("<si>") || scanText(at) != Scan::Text || !at.literal("</si>"))
         return at.stopped<Scan>();
     return Scan::Text;

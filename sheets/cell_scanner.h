@@ -39,6 +39,8 @@ public:
     std::string_view style() const { return m_style; }
     std::string_view type() const { return m_type; }
     std::string_view value() const { return m_value; }
+    // False when the string item's value holds no underscore, so no _xHHHH_ escape.
+    bool mayHoldEscapes() const { return m_underscore; }
 
 private:
     // What one try at the input found: an item, or whitespace passed over, or too little
@@ -51,6 +53,7 @@ private:
     Scan scanText(ScanCursor& at);
     Scan scanRow(ScanCursor& at);
     Scan scanCell(ScanCursor& at);
+    bool plainCellTag(ScanCursor& at, bool& empty);
     Scan scanCellContent(ScanCursor& at);
     void clearAttributes();
     bool takeAttribute(std::string_view name, std::string_view value);
@@ -61,6 +64,7 @@ private:
     std::string_view m_style;
     std::string_view m_type;
     std::string_view m_value;
+    bool m_underscore = true;
 };
 
 } // namespace brisquel::sheets

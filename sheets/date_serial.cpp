@@ -40,34 +40,93 @@ double serialOfDate(int year, int month, int day, DateSystem dates) {
     return static_cast<double>(serial < 61 ? serial - 1 : serial);
 }
 
-std::optional<double> isoDateSerial(std::string_view text, DateSystem dates) {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0;
-    double second = 0;
-    auto number = [&](std::size_t at, std::size_t length, int& value) {
-        if (at + length > text.size())
+namespace {
+
+// `length` decimal digits taken off the front of `text`.
+bool takeDigits(std::string_view& text, std::size_t length, int& value) {
+    if (text.size() < length)
+        return false;
+    value = 0;
+    for (std::size_t i = 0; i < length; ++i) {
+        if (text[i] < '0' || text[i] > '9')
             return false;
-        const auto [end, error] = std::from_chars(text.data() + at, text.data() + at + length, value);
-        return error == std::errc() && end == text.data() + at + length;
-    };
-    if (!number(0, 4, year) || text.size() < 10 || text[4] != '-' || !number(5, 2, month) || text[7] != '-' ||
-        !number(8, 2, day) || month < 1 || month > 12 || day < 1 || day > 31)
+        value = value * 10 + (text[i] - '0');
+    }
+    text.remove_prefix(length);
+    return true;
+}
+
+bool take(std::string_view& text, char c) {
+    if (!text.starts_with(c))
+        return false;
+    text.remove_prefix(1);
+    return true;
+}
+
+int daysInMonth(int year, int month) {
+    static constexpr int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
+    return month == 2 && leap ? 29 : days[month - 1];
+}
+
+// "hh:mm", "hh:mm:ss" or "hh:mm:ss.fff", then "Z" or an offset from UTC, taken off the front of
+// `text` as a fraction of a day, in UTC. 24:00:00 is the end of the day.
+std::optional<double> takeTime(std::string_view& text) {
+    int hour = 0, minute = 0, second = 0;
+    double fraction = 0;
+    if (!takeDigits(text, 2, hour) || !take(text, ':') || !takeDigits(text, 2, minute) || minute > 59)
         return std::nullopt;
-    if (text.size() > 10) {
-        if (text[10] != 'T' || !number(11, 2, hour) || text.size() < 16 || text[13] != ':' ||
-            !number(14, 2, minute))
+    if (take(text, ':')) {
+        if (!takeDigits(text, 2, second) || second > 59)
             return std::nullopt;
-        std::string_view rest = text.substr(16);
-        if (rest.ends_with('Z'))
-            rest.remove_suffix(1);
-        if (rest.starts_with(':')) {
-            const auto [end, error] = std::from_chars(rest.data() + 1, rest.data() + rest.size(), second);
-            if (error != std::errc() || end != rest.data() + rest.size())
+        if (text.starts_with('.')) {
+            std::size_t length = 1;
+            while (length < text.size() && text[length] >= '0' && text[length] <= '9')
+                ++length;
+            // Digits alone, checked above: from_chars would also take an exponent.
+            if (length == 1 || std::from_chars(text.data(), text.data() + length, fraction).ec != std::errc())
                 return std::nullopt;
-        } else if (!rest.empty()) {
-            return std::nullopt;
+            text.remove_prefix(length);
         }
     }
-    return serialOfDate(year, month, day, dates) + (hour * 3600.0 + minute * 60.0 + second) / 86400.0;
+    if (hour > 24 || (hour == 24 && (minute > 0 || second > 0 || fraction > 0)))
+        return std::nullopt;
+    double seconds = hour * 3600.0 + minute * 60.0 + second + fraction;
+    if (!take(text, 'Z') && (text.starts_with('+') || text.starts_with('-'))) {
+        const int sign = text[0] == '+' ? 1 : -1;
+        text.remove_prefix(1);
+        int offsetHours = 0, offsetMinutes = 0;
+        if (!takeDigits(text, 2, offsetHours) || !take(text, ':') || !takeDigits(text, 2, offsetMinutes) ||
+            offsetHours > 23 || offsetMinutes > 59)
+            return std::nullopt;
+        seconds -= sign * (offsetHours * 3600.0 + offsetMinutes * 60.0);
+    }
+    return seconds / 86400.0;
+}
+
+} // namespace
+
+std::optional<double> isoDateSerial(std::string_view text, DateSystem dates) {
+    // A time of day alone, as a time is written without its date: a fraction of a day.
+    if (text.size() > 2 && text[2] == ':') {
+        const auto time = takeTime(text);
+        return text.empty() ? time : std::nullopt;
+    }
+    int year = 0, month = 0, day = 0;
+    if (!takeDigits(text, 4, year) || !take(text, '-') || !takeDigits(text, 2, month) || !take(text, '-') ||
+        !takeDigits(text, 2, day) || month < 1 || month > 12 || day < 1)
+        return std::nullopt;
+    // The 1900 system keeps a 1900-02-29 the calendar never had: serial 60.
+    const bool leapDay1900 = dates == DateSystem::From1900 && year == 1900 && month == 2 && day == 29;
+    if (day > daysInMonth(year, month) && !leapDay1900)
+        return std::nullopt;
+    const double date = leapDay1900 ? 60 : serialOfDate(year, month, day, dates);
+    if (text.empty())
+        return date;
+    const auto time = take(text, 'T') ? takeTime(text) : std::nullopt;
+    if (!time || !text.empty())
+        return std::nullopt;
+    return date + *time;
 }
 
 } // namespace brisquel::sheets

@@ -24,8 +24,9 @@ CivilDate civilFromDays(std::int64_t days);
 // as if 1900-02-29 had been: 1900-02-28 is 59, 1900-03-01 is 61.
 double serialOfDate(int year, int month, int day, DateSystem dates = DateSystem::From1900);
 
-// The serial number of an ISO 8601 date and time ("2023-05-01", "2023-05-01T08:30:00"),
-// or nothing when the text is not one.
+// The serial number of an ISO 8601 date, date and time or time of day ("2023-05-01",
+// "2023-05-01T08:30:00.25", "2023-05-01T08:30+08:00", "08:30:00"; a time with an offset is
+// taken to UTC), or nothing when the text is not one or names a day its month lacks.
 std::optional<double> isoDateSerial(std::string_view text, DateSystem dates);
 
 // The last serial that is still a date: 9999-12-31 in the 1900 system.

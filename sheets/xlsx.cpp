@@ -223,10 +223,11 @@ void readStyles(const ZipArchive& archive, const ZipEntry& entry, FormatTable& f
     }
 }
 
-// The shared strings of the workbook, from its shared strings part.
+// The shared strings of the workbook, from its shared strings part. The sink is polled now
+// and then, as a large table takes a while before any sheet's text comes.
 class SharedStrings {
 public:
-    explicit SharedStrings(StringTable& strings) : m_strings(strings) {}
+    SharedStrings(StringTable& strings, SheetSink& sink) : m_strings(strings), m_sink(sink) {}
 
     void read(const ZipArchive& archive, const ZipEntry& entry) {
         Part part(archive, entry);
@@ -239,6 +240,7 @@ public:
             switch (event) {
             case XmlScanner::Event::Start:
                 if (name == "sst" && !inItem && !xml.isEmptyElement()) {
+                    reserve(entry, parseUnsigned(xml.attribute("uniqueCount")).value_or(0));
                     readFast(xml);
                 } else if (name == "si") {
                     inItem = true;
@@ -252,7 +254,7 @@ public:
             case XmlScanner::Event::End:
                 if (name == "si" && inItem) {
                     appendUnescaped(item, m_strings.text());
-                    m_strings.endString();
+                    endString();
                     inItem = false;
                 } else if (name == "rPh") {
                     --phonetic;
@@ -268,35 +270,70 @@ public:
                 break;
             }
         }
-        m_strings.shrink();
     }
 
 private:
+    // Room for the strings the table says it holds, as far as its part can hold them: an item
+    // takes 16 bytes of XML or more, and its text is what is left. A part deflated far beyond
+    // what text gives is not believed.
+    void reserve(const ZipEntry& entry, std::uint64_t count) {
+        const std::uint64_t size =
+            std::min(entry.size, 16 * std::max<std::uint64_t>(entry.compressedSize, 1));
+        const std::uint64_t strings = std::min(count, size / 16);
+        if (strings > 0)
+            m_strings.reserve(static_cast<std::size_t>(strings),
+                              static_cast<std::size_t>(size - 16 * strings));
+    }
+
+    void endString() {
+        m_strings.endString();
+        if (++m_unpolled == pollInterval) {
+            m_unpolled = 0;
+            m_sink.poll();
+        }
+    }
+
     // The items as most files write them, straight from the input, until anything else,
     // which `xml` goes on from.
     void readFast(XmlScanner& xml) {
         CellScanner fast(xml.input());
         while (fast.nextString() == CellScanner::Item::Text) {
-            appendUnescaped(fast.value(), m_strings.text());
-            m_strings.endString();
+            if (fast.mayHoldEscapes())
+                appendUnescaped(fast.value(), m_strings.text());
+            else
+                m_strings.text() += fast.value();
+            endString();
         }
     }
 
+    static constexpr std::uint32_t pollInterval = 1u << 14;
     StringTable& m_strings;
+    SheetSink& m_sink;
+    std::uint32_t m_unpolled = 0;
 };
 
-// A cell reference such as "B12": letters then digits, within the largest sheet.
+// A cell reference such as "B12": letters then digits, within the largest sheet. Read for
+// every cell, so in one pass over its bytes.
 bool parseReference(std::string_view reference, std::int32_t& column, std::int64_t& row) {
-    std::size_t i = 0;
+    const char* p = reference.data();
+    const char* const end = p + reference.size();
     std::int32_t letters = 0;
-    for (; i < reference.size() && reference[i] >= 'A' && reference[i] <= 'Z' && i < 3; ++i)
-        letters = letters * 26 + (reference[i] - 'A' + 1);
-    const auto digits = parseUnsigned(reference.substr(i));
-    if (i == 0 || letters > maxColumns || !digits || *digits < 1 || *digits > std::uint64_t(maxRows) ||
-        reference[i] == '0')
+    for (const char* lettersEnd = p + std::min<std::size_t>(reference.size(), 3);
+         p != lettersEnd && *p >= 'A' && *p <= 'Z'; ++p)
+        letters = letters * 26 + (*p - 'A' + 1);
+    // Past seven digits, without a leading zero, the row is past the last.
+    if (letters == 0 || letters > maxColumns || p == end || *p == '0' || end - p > 7)
+        return false;
+    std::int64_t digits = 0;
+    for (; p != end; ++p) {
+        if (*p < '0' || *p > '9')
+            return false;
+        digits = digits * 10 + (*p - '0');
+    }
+    if (digits > maxRows)
         return false;
     column = letters;
-    row = static_cast<std::int64_t>(*digits);
+    row = digits;
     return true;
 }
 
@@ -305,7 +342,18 @@ struct Dimension {
     std::int64_t rows = 0;
 };
 
-// The last cell of the sheet's <dimension>, when it states one before the cells.
+// True when `reference` is letters then digits naming a cell past XFD1048576.
+bool pastTheGrid(std::string_view reference) {
+    const std::size_t digits = reference.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    std::int32_t column = 0;
+    std::int64_t row = 0;
+    return digits > 0 && digits < reference.size() &&
+           reference.find_first_not_of("0123456789", digits) == std::string_view::npos &&
+           !parseReference(reference, column, row) && reference[digits] != '0';
+}
+
+// The last cell of the sheet's <dimension>, when it states one before the cells. A range
+// reaching past the largest sheet is damage; one that is not a range at all is left unread.
 Dimension readDimension(const ZipArchive& archive, const ZipEntry& entry) {
     Part part(archive, entry);
     XmlScanner& xml = part.xml();
@@ -317,9 +365,11 @@ Dimension readDimension(const ZipArchive& archive, const ZipEntry& entry) {
         if (xml.name() == "dimension") {
             const std::string_view ref = xml.attribute("ref");
             const std::size_t colon = ref.find(':');
+            const std::string_view last = colon == std::string_view::npos ? ref : ref.substr(colon + 1);
+            if (pastTheGrid(ref.substr(0, colon)) || pastTheGrid(last))
+                xml.fail("工作表范围“" + std::string(ref) + "”超出工作表");
             Dimension dimension;
-            if (!parseReference(colon == std::string_view::npos ? ref : ref.substr(colon + 1),
-                                dimension.columns, dimension.rows))
+            if (!parseReference(last, dimension.columns, dimension.rows))
                 return {};
             return dimension;
         }
@@ -338,6 +388,7 @@ public:
         XmlScanner& xml = part.xml();
         m_row = 0;
         m_column = 0;
+        m_rowDigitsSize = 0;
         try {
             scan(xml, writer);
         } catch (ReadError& error) {
@@ -424,6 +475,23 @@ private:
         }
         m_row = static_cast<std::int64_t>(*number);
         m_column = 0;
+        m_rowDigitsSize = static_cast<std::size_t>(
+            std::to_chars(m_rowDigits, m_rowDigits + sizeof m_rowDigits, m_row).ptr - m_rowDigits);
+    }
+
+    // Most references name a cell of the row being read, in its digits as they are written
+    // without a leading zero: only their letters need reading.
+    bool cellOfRow(std::string_view reference) {
+        std::size_t i = 0;
+        std::int32_t letters = 0;
+        for (; i < reference.size() && i < 3 && reference[i] >= 'A' && reference[i] <= 'Z'; ++i)
+            letters = letters * 26 + (reference[i] - 'A' + 1);
+        if (i == 0 || letters > maxColumns || m_rowDigitsSize == 0 ||
+            reference.substr(i) != std::string_view(m_rowDigits, m_rowDigitsSize))
+            return false;
+        m_column = letters;
+        m_cellRow = m_row;
+        return true;
     }
 
     void startCell(const XmlScanner& xml, std::string_view reference, std::string_view style,
@@ -431,15 +499,15 @@ private:
         if (reference.empty()) {
             m_cellRow = m_row == 0 ? 1 : m_row;
             ++m_column;
-        } else if (!parseReference(reference, m_column, m_cellRow)) {
+        } else if (!cellOfRow(reference) && !parseReference(reference, m_column, m_cellRow)) {
             xml.fail("单元格位置“" + std::string(reference) + "”无效");
         }
         if (m_row == 0)
             m_row = m_cellRow;
-        m_style = parseUnsigned(style).value_or(0);
+        m_style = style.empty() ? 0 : parseUnsigned(style).value_or(0);
         if (type.empty() || type == "n")
             m_kind = Kind::Number;
-        else if (type == "s")
+        else if (type.size() == 1 && type[0] == 's')
             m_kind = Kind::Shared;
         else if (type == "inlineStr")
             m_kind = Kind::Inline;
@@ -463,6 +531,12 @@ private:
         const NumberFormat& format = m_formats.ofStyle(m_style);
         switch (m_kind) {
         case Kind::Number: {
+            // Most numbers are whole, shown as General: as written, when General shows all
+            // their digits.
+            if (value.size() <= 11 && (value[0] != '0' || value.size() == 1) &&
+                m_formats.showsGeneral(m_style) &&
+                value.find_first_not_of("0123456789") == std::string_view::npos)
+                return value;
             double number = 0;
             const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
             if (error != std::errc() || end != value.data() + value.size() || !std::isfinite(number))
@@ -514,6 +588,8 @@ private:
     std::int64_t m_row = 0;     // the row being read, 0 before the first
     std::int32_t m_column = 0;  // the column of the cell read last in the row
     std::int64_t m_cellRow = 0; // the row of the cell being read
+    char m_rowDigits[8] = {};   // m_row in decimal, m_rowDigitsSize of them, none before the first
+    std::size_t m_rowDigitsSize = 0;
     std::uint64_t m_style = 0;
     Kind m_kind = Kind::Number;
     std::string m_value;     // the cell's value as written, when XmlScanner reads it
@@ -534,7 +610,7 @@ void readXlsx(const ZipArchive& archive, const std::string& workbookName, SheetS
     StringTable strings;
     if (const ZipEntry* entry =
             archive.find(targetOfType(relationships, "sharedStrings", folder + "sharedStrings.xml")))
-        SharedStrings(strings).read(archive, *entry);
+        SharedStrings(strings, sink).read(archive, *entry);
 
     std::unordered_map<std::string_view, const Relationship*> byId;
     for (const Relationship& relationship : relationships)

@@ -104,6 +104,22 @@ void readZip64Extra(std::string_view extra, ZipEntry& entry) {
     }
 }
 
+// Names in order with ASCII letters folded to lower case.
+bool foldedLess(std::string_view a, std::string_view b) {
+    const auto fold = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c; };
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const char x = fold(a[i]), y = fold(b[i]);
+        if (x != y)
+            return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+    }
+    return a.size() < b.size();
+}
+
+bool indexLess(std::string_view a, std::string_view b) {
+    return foldedLess(a, b) || (!foldedLess(b, a) && a < b);
+}
+
 } // namespace
 
 ZipArchive::ZipArchive(std::string_view bytes) : m_bytes(bytes) {
@@ -133,20 +149,28 @@ ZipArchive::ZipArchive(std::string_view bytes) : m_bytes(bytes) {
         m_entries.push_back(std::move(entry));
         records.remove_prefix(length);
     }
-    // Found by name through a sorted index, so that a workbook of many parts stays linear;
-    // of two entries of one name, the first listed is the one read.
+    // Found by name through a sorted index, so that a workbook of many parts stays linear.
+    // Part names ignore ASCII case: the index is in the order of the names folded, then as
+    // written, so that a name as written is found before one differing in case only. Of two
+    // entries of one name, the first listed is the one read.
     m_byName.resize(m_entries.size());
     for (std::size_t i = 0; i < m_byName.size(); ++i)
         m_byName[i] = i;
-    std::stable_sort(m_byName.begin(), m_byName.end(),
-                     [&](std::size_t a, std::size_t b) { return m_entries[a].name < m_entries[b].name; });
+    std::stable_sort(m_byName.begin(), m_byName.end(), [&](std::size_t a, std::size_t b) {
+        return indexLess(m_entries[a].name, m_entries[b].name);
+    });
 }
 
 const ZipEntry* ZipArchive::find(std::string_view name) const {
-    const auto found =
-        std::lower_bound(m_byName.begin(), m_byName.end(), name,
-                         [&](std::size_t i, std::string_view key) { return m_entries[i].name < key; });
-    return found == m_byName.end() || m_entries[*found].name != name ? nullptr : &m_entries[*found];
+    const auto named = [&](auto less) {
+        const auto found = std::lower_bound(
+            m_byName.begin(), m_byName.end(), name,
+            [&](std::size_t i, std::string_view key) { return less(m_entries[i].name, key); });
+        return found == m_byName.end() || less(name, m_entries[*found].name) ? nullptr : &m_entries[*found];
+    };
+    if (const ZipEntry* exact = named(indexLess))
+        return exact;
+    return named(foldedLess);
 }
 
 std::string_view ZipArchive::data(const ZipEntry& entry) const {

@@ -33,7 +33,7 @@ public:
     explicit ZipArchive(std::string_view bytes);
 
     const std::vector<ZipEntry>& entries() const { return m_entries; }
-    // The entry named `name` exactly, or nullptr.
+    // The entry named `name`, ASCII case aside (as OPC part names are compared), or nullptr.
     const ZipEntry* find(std::string_view name) const;
     // The compressed bytes of `entry`, checked to lie inside the archive. Throws ReadError:
     // Encrypted for an entry protected by a password, Damaged for anything it cannot read.

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 #include <regex>
@@ -106,12 +107,22 @@ TEST(XlsxReader, CellsGiveTheTextTheyShow) {
          "<x:c r='A1' t='d'><x:v>2023-05-07T12:00:00</x:v></x:c><x:c r='B1' "
          "t='d'><x:v>1900-01-01</x:v></x:c>",
          "45053.5\t1\r\n"},
+        {"ISO times, as the date shown as General",
+         "<x:c r='A1' t='d'><x:v>2021-01-01T10:10:10</x:v></x:c><x:c r='B1' t='d'><x:v>1900-01-01T00:00:00.5"
+         "</x:v></x:c><x:c r='C1' t='d'><x:v>10:10:10</x:v></x:c><x:c r='D1' t='d'><x:v>2021-01-01T24:00:00"
+         "</x:v></x:c><x:c r='E1' t='d'><x:v>2021-01-01T10:10:10+08:00</x:v></x:c><x:c r='F1' "
+         "t='d'><x:v>1900-02-29</x:v></x:c>",
+         "44197.42373\t1.000005787\t0.423726852\t44198\t44197.09039\t60\r\n"},
         {"formula without a value gives nothing",
          "<x:c r='A1'><x:f>1+1</x:f></x:c><x:c r='B1' t='str'><x:f>\"a\"</x:f><x:v>a</x:v></x:c>", "\ta\r\n"},
         {"an empty row element, as Excel writes for a formatted empty row, moves no row",
          "<x:row r='1'><x:c><x:v>1</x:v></x:c></x:row><x:row r='3' s='1' customFormat='1' ht='20'/>"
          "<x:row><x:c><x:v>4</x:v></x:c></x:row>",
          "1\r\n\r\n\r\n4\r\n"},
+        {"whole numbers as General shows them",
+         "<x:c r='A1'><x:v>99999999999</x:v></x:c><x:c r='B1'><x:v>123456789012</x:v></x:c><x:c "
+         "r='C1'><x:v>007</x:v></x:c><x:c r='D1'><x:v>0</x:v></x:c><x:c r='E1' s='1'><x:v>5</x:v></x:c>",
+         "99999999999\t1.23457E+11\t7\t0\t5\r\n"},
         {"style past the styles shows as style 0", "<x:c r='A2' s='99'><x:v>5</x:v></x:c>", "\r\n5\r\n"},
         {"the last column", "<x:c r='XFD1'><x:v>1</x:v></x:c>", std::string(16383, '\t') + "1\r\n"},
         {"a large cell", "<x:c r='B1' t='inlineStr'><x:is><x:t>" + big + "</x:t></x:is></x:c>",
@@ -168,9 +179,30 @@ TEST(XlsxReader, RefusesWhatItCannotRead) {
         {"shared string past the table", oneSheet("<x:c r='A1' t='s'><x:v>1</x:v></x:c>"), Problem::Damaged},
         {"column past XFD", oneSheet("<x:c r='XFE1'><x:v>1</x:v></x:c>"), Problem::Damaged},
         {"row past the last", oneSheet("<x:c r='A1048577'><x:v>1</x:v></x:c>"), Problem::Damaged},
+        {"row number past the last", oneSheet("<x:row r='1048577'><x:c><x:v>1</x:v></x:c></x:row>"),
+         Problem::Damaged},
+        {"row number past the last, scanned from the bytes",
+         oneSheet("<row r='1048576'/><row r='4294967297'><c><v>1</v></c></row>", "", ""), Problem::Damaged},
+        {"row after the last, scanned from the bytes",
+         oneSheet("<row r='1048576'/><row><c><v>1</v></c></row>", "", ""), Problem::Damaged},
+        {"cell after XFD, scanned from the bytes", oneSheet("<c r='XFD1'/><c><v>1</v></c>", "", ""),
+         Problem::Damaged},
+        {"dimension past XFD", oneSheet("<x:c r='A1'><x:v>1</x:v></x:c>", "<x:dimension ref='A1:XFE1'/>"),
+         Problem::Damaged},
+        {"dimension past the last row",
+         oneSheet("<x:c r='A1'><x:v>1</x:v></x:c>", "<x:dimension ref='A1048577:A1048578'/>"),
+         Problem::Damaged},
+        {"reference with a leading zero in its row",
+         oneSheet("<row r='2'><c r='A02'><v>1</v></c></row>", "", ""), Problem::Damaged},
         {"lower-case reference", oneSheet("<x:c r='a1'><x:v>1</x:v></x:c>"), Problem::Damaged},
         {"cells out of order", oneSheet("<x:c r='B1'/><x:c r='A1'/>"), Problem::Damaged},
         {"not a number", oneSheet("<x:c r='A1'><x:v>1x</x:v></x:c>"), Problem::Damaged},
+        {"day its month lacks", oneSheet("<x:c r='A1' t='d'><x:v>2021-02-29</x:v></x:c>"), Problem::Damaged},
+        {"minute past 59", oneSheet("<x:c r='A1' t='d'><x:v>2021-01-01T10:60</x:v></x:c>"), Problem::Damaged},
+        {"seconds not a number", oneSheet("<x:c r='A1' t='d'><x:v>2021-01-01T10:10:nan</x:v></x:c>"),
+         Problem::Damaged},
+        {"seconds with an exponent", oneSheet("<x:c r='A1' t='d'><x:v>2021-01-01T10:10:10.5e3</x:v></x:c>"),
+         Problem::Damaged},
         {"no values", oneSheet("<x:c r='A1'/>"), Problem::Empty},
         {"binary workbook", zipOf({{"xl/workbook.bin", "x"}}), Problem::OtherSpreadsheet},
         {"OpenDocument text", zipOf({{"mimetype", "application/vnd.oasis.opendocument.text"}}),
@@ -190,6 +222,40 @@ TEST(XlsxReader, ReadsZip64Archives) {
     zip.add("xl/worksheets/sheet1.xml",
             "<worksheet><sheetData><c r='B1'><v>7</v></c></sheetData></worksheet>", false);
     EXPECT_EQ("\t7\r\n", readSheets(zip.finish()));
+}
+
+// Part names differ from the names the relationships give, and from the usual ones, in case
+// only: OPC compares them regardless of ASCII case.
+TEST(XlsxReader, FindsPartsWhateverTheirCase) {
+    const std::string file =
+        xlsxFile({{{"S", {{1, 1, 's', "台区"}, {1, 2, 'n', "2", 1}}, "", ""}}, {"0.00"}, false});
+    for (const auto& [name, renamed] : {std::pair{"xl/sharedStrings.xml", "xl/SharedStrings.xml"},
+                                        {"xl/workbook.xml", "XL/Workbook.xml"},
+                                        {"xl/_rels/workbook.xml.rels", "xl/_RELS/Workbook.xml.rels"},
+                                        {"xl/styles.xml", "xl/Styles.xml"},
+                                        {"worksheets/sheet1.xml", "Worksheets/Sheet1.XML"},
+                                        {"_rels/.rels", "_Rels/.RELS"}}) {
+        SCOPED_TRACE(renamed);
+        std::string changed = file;
+        for (std::size_t at = changed.find(name); at != std::string::npos; at = changed.find(name, at))
+            changed.replace(at, std::string_view(name).size(), renamed);
+        EXPECT_EQ("台区\t2.00\r\n", readSheets(changed));
+    }
+}
+
+// Shared strings in the shapes read straight from the bytes decode their escapes as any other.
+TEST(XlsxReader, SharedStringsDecodeTheirEscapes) {
+    ZipWriter zip;
+    addWorkbookParts(zip, {{{"S", {}, "", ""}}, {}, false});
+    std::string row;
+    for (int i = 0; i < 4; ++i)
+        row += "<c t='s'><v>" + std::to_string(i) + "</v></c>";
+    zip.add("xl/worksheets/sheet1.xml",
+            "<worksheet><sheetData><row>" + row + "</row></sheetData></worksheet>");
+    zip.add("xl/sharedStrings.xml",
+            "<sst><si><t>a_x0041_b</t></si><si><t>a_b</t></si><si><t>_x005F_x0041_</t></si>"
+            "<si><t xml:space='preserve'>_x0041_</t></si></sst>");
+    EXPECT_EQ("aAb\ta_b\t_x0041_\tA\r\n", readSheets(zip.finish()));
 }
 
 // A very hidden sheet is left out like a hidden one, and a workbook in the 1904 date system
@@ -299,6 +365,9 @@ TEST(XlsxReader, ScanningCellsFromTheBytesChangesNothing) {
                 sheetData += cells[round < 100 ? random() % 5 : random() % std::size(cells)];
             sheetData += "</row>";
         }
+        // Every other round in double quotes, the shape most files give.
+        if (round % 2)
+            std::replace(sheetData.begin(), sheetData.end(), '\'', '"');
         const std::string prefixed = std::regex_replace(sheetData, std::regex("<(/?)([a-z])"), "<$1x:$2");
         SCOPED_TRACE(sheetData);
         EXPECT_EQ(outcome(oneSheet(prefixed)), outcome(oneSheet(sheetData, "", "")));
@@ -309,7 +378,7 @@ TEST(XlsxReader, ScanningCellsFromTheBytesChangesNothing) {
 // falls on every byte of them; one of them leaves the rest to the general scanner.
 TEST(XlsxReader, CellsCutByThePiecesOfThePartReadWhole) {
     const std::string row =
-        "<row><c t='s'><v>0</v></c><c t='inlineStr'><is><t>ab</t></is></c><c><v>2.5</v></c></row>";
+        "<row><c s=\"0\" t=\"s\"><v>0</v></c><c t='inlineStr'><is><t>ab</t></is></c><c><v>2.5</v></c></row>";
     const std::string other = "<row><c t='s'><v>0</v></c><c t='str'><v>&amp;</v></c><c><v>2.5</v></c></row>";
     const std::size_t rows = (std::size_t{1} << 18) / row.size() + 4;
     for (std::size_t shift = 0; shift < 2 * row.size(); ++shift) {
