@@ -12,6 +12,7 @@
 #include "sheets/xml_spreadsheet.h"
 #include "sheets/zip.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -145,7 +146,11 @@ constexpr MarkupKind markupKinds[] = {
 
 void readZipWorkbook(std::string_view bytes, SheetSink& sink) {
     const ZipArchive archive(bytes);
-    Package package{archive, officeDocumentPart(archive), {}};
+    // Part names ignore ASCII case, so the main part is told in lower case.
+    std::string main = officeDocumentPart(archive);
+    std::transform(main.begin(), main.end(), main.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    Package package{archive, std::move(main), {}};
     if (const ZipEntry* mimetype = archive.find("mimetype"); mimetype && mimetype->size <= 256)
         package.mimetype = readZipEntry(archive, *mimetype, 256);
     for (const ZipKind& kind : zipKinds) {
