@@ -97,7 +97,7 @@ bool CellScanner::plainCellTag(ScanCursor& at, bool& empty) {
         if (end - p < 4 || p[0] != ' ' || p[1] != name || p[2] != '=' || p[3] != '"')
             return true;
         const char* value = p + 4;
-        const char* stop = findScanStop(value, end, scanValueStops);
+        const char* stop = findValueStop(value, end);
         if (stop == end || *stop != '"')
             return false;
         attribute = std::string_view(value, static_cast<std::size_t>(stop - value));
@@ -136,7 +136,7 @@ CellScanner::Scan CellScanner::scanCell(ScanCursor& at) {
 CellScanner::Scan CellScanner::scanCellContent(ScanCursor& at) {
     // <v>...</v></c>, the content of most cells, taken in one step.
     if (at.end - at.p >= 3 && std::memcmp(at.p, "<v>", 3) == 0) {
-        const char* stop = findScanStop(at.p + 3, at.end, scanTextStops);
+        const char* stop = findTextStop(at.p + 3, at.end);
         if (at.end - stop >= 8 && std::memcmp(stop, "</v></c>", 8) == 0) {
             m_value = std::string_view(at.p + 3, static_cast<std::size_t>(stop - at.p - 3));
             at.p = stop + 8;
@@ -184,11 +184,10 @@ CellScanner::Scan CellScanner::scanText(ScanCursor& at) {
 CellScanner::Scan CellScanner::scanString(ScanCursor& at) {
     // <si><t>...</t></si>, nearly every item of a table, taken in one step.
     if (at.end - at.p >= 7 && std::memcmp(at.p, "<si><t>", 7) == 0) {
-        static constexpr std::array<bool, 256> stops = scanBytesIn("<&\r_");
-        const char* stop = findScanStop(at.p + 7, at.end, stops);
+        const char* stop = findFirstOf<'<', '&', '\r', '_'>(at.p + 7, at.end);
         m_underscore = stop != at.end && *stop == '_';
         if (m_underscore)
-            stop = findScanStop(stop, at.end, scanTextStops);
+            stop = findTextStop(stop, at.end);
         if (at.end - stop >= 9 && std::memcmp(stop, "</t></si>", 9) == 0) {
             m_value = std::string_view(at.p + 7, static_cast<std::size_t>(stop - at.p - 7));
             at.p = stop + 9;
