@@ -77,8 +77,9 @@ private:
     std::unique_ptr<Inflater> m_inflater; // null for a stored entry
 };
 
-// Reads one entry as ZipEntryReader does, inflating on a thread of its own a few pieces ahead
-// of the caller, so that the caller's work on a piece and the inflating of the next overlap.
+// Reads one entry as ZipEntryReader does, inflating on a thread of its own up to sixteen pieces
+// (4 MiB) ahead of the caller, so that the caller's work on a piece and the inflating of the
+// next overlap, and a moment when either thread is held up costs the other nothing.
 // An error on the inflating side reaches the caller where its piece would have; leaving
 // early stops the thread.
 class ZipEntryPrefetcher {
@@ -101,7 +102,7 @@ private:
         std::string memory;
         std::string_view piece; // in memory, or in the archive for a stored entry
     };
-    std::array<Slot, 4> m_slots;  // piece i in slot i % 4
+    std::array<Slot, 16> m_slots; // piece i in slot i % 16
     std::uint64_t m_filled = 0;   // pieces inflated so far
     std::uint64_t m_taken = 0;    // pieces handed to the caller
     std::uint64_t m_released = 0; // pieces the caller is done with
