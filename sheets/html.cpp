@@ -283,26 +283,13 @@ std::optional<Encoding> metaEncoding(std::string_view bytes) {
     return std::nullopt;
 }
 
-// UTF-16 bytes as UTF-8; an odd last byte becomes U+FFFD, as half a surrogate pair does.
-std::string utf16Text(std::string_view bytes, bool bigEndian) {
-    std::u16string units(bytes.size() / 2 + bytes.size() % 2, u'\uFFFD');
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        const auto first = static_cast<unsigned char>(bytes[i]);
-        const auto second = static_cast<unsigned char>(bytes[i + 1]);
-        units[i / 2] = static_cast<char16_t>(bigEndian ? first << 8 | second : second << 8 | first);
-    }
-    std::string text(units.size() * 3 + utf16ToUtf8Slack, '\0');
-    text.resize(static_cast<std::size_t>(utf16ToUtf8(units, false, text.data()) - text.data()));
-    return text;
-}
-
 // The page's markup, its encoding told by the byte-order mark, or else by a meta tag, or else
 // by whether the bytes are valid UTF-8. UTF-16 is turned into UTF-8 first, into `converted`.
 // The markup is ASCII in every encoding here, and '<', '&' and the spaces are never part of
 // another character, so the text between them decodes piece by piece as it does whole.
 std::pair<std::string_view, Encoding> pageOf(std::string_view bytes, std::string& converted) {
     if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
-        converted = utf16Text(bytes.substr(2), bytes[0] == '\xFE');
+        converted = utf16BytesToUtf8(bytes.substr(2), bytes[0] == '\xFE');
         return {converted, Encoding::Utf8};
     }
     const bool mark = bytes.starts_with("\xEF\xBB\xBF");

@@ -213,19 +213,6 @@ void refuseBinary(std::string_view bytes) {
         notText(bytes.starts_with("MZ") ? "Windows 程序" : "");
 }
 
-// UTF-16 bytes as UTF-8; an odd last byte becomes U+FFFD, as half a surrogate pair does.
-std::string utf16FileText(std::string_view bytes, bool bigEndian) {
-    std::u16string units(bytes.size() / 2 + bytes.size() % 2, u'\uFFFD');
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        const auto first = static_cast<unsigned char>(bytes[i]);
-        const auto second = static_cast<unsigned char>(bytes[i + 1]);
-        units[i / 2] = static_cast<char16_t>(bigEndian ? first << 8 | second : second << 8 | first);
-    }
-    std::string text(units.size() * 3 + utf16ToUtf8Slack, '\0');
-    text.resize(static_cast<std::size_t>(utf16ToUtf8(units, false, text.data()) - text.data()));
-    return text;
-}
-
 // Whether the bytes are valid UTF-8, checked a block at a time so that a file in another
 // encoding is told at its first block. A block ends before an ASCII byte, which no UTF-8
 // sequence spans.
@@ -247,7 +234,7 @@ bool validUtf8(std::string_view bytes) {
 Source sourceOf(std::string_view bytes, std::string& converted) {
     Source source;
     if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
-        converted = utf16FileText(bytes.substr(2), bytes[0] == '\xFE');
+        converted = utf16BytesToUtf8(bytes.substr(2), bytes[0] == '\xFE');
         source.bytes = converted;
         return source;
     }

@@ -440,15 +440,7 @@ std::string declaredEncoding(std::string_view bytes) {
 // business systems write.
 std::string_view utf8Document(std::string_view bytes, std::string& decoded) {
     if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
-        const bool little = bytes[0] == '\xFF';
-        std::u16string units(bytes.size() / 2 - 1, u'\0');
-        for (std::size_t i = 0; i < units.size(); ++i) {
-            const auto first = static_cast<unsigned char>(bytes[2 + 2 * i]);
-            const auto second = static_cast<unsigned char>(bytes[3 + 2 * i]);
-            units[i] = static_cast<char16_t>(little ? first | second << 8 : first << 8 | second);
-        }
-        decoded.resize(units.size() * 3 + utf16ToUtf8Slack);
-        decoded.resize(static_cast<std::size_t>(utf16ToUtf8(units, false, decoded.data()) - decoded.data()));
+        decoded = utf16BytesToUtf8(bytes.substr(2), bytes[0] == '\xFE');
         return decoded;
     }
     const std::string encoding = declaredEncoding(bytes);

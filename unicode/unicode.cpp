@@ -333,6 +333,18 @@ char* writeUtf8(char32_t code, char* out) {
     return out;
 }
 
+std::string utf16BytesToUtf8(std::string_view bytes, bool bigEndian) {
+    std::u16string units(bytes.size() / 2 + bytes.size() % 2, u'\uFFFD');
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+        const auto first = static_cast<unsigned char>(bytes[i]);
+        const auto second = static_cast<unsigned char>(bytes[i + 1]);
+        units[i / 2] = static_cast<char16_t>(bigEndian ? first << 8 | second : second << 8 | first);
+    }
+    std::string text(units.size() * 3 + utf16ToUtf8Slack, '\0');
+    text.resize(static_cast<std::size_t>(utf16ToUtf8(units, false, text.data()) - text.data()));
+    return text;
+}
+
 void appendUtf8(char32_t code, std::string& out) {
     char bytes[4];
     out.append(bytes, writeUtf8(code, bytes));

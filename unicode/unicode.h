@@ -44,6 +44,10 @@ char* repairUtf8(std::string_view bytes, char* out);
 char* utf16ToUtf8(std::u16string_view units, bool widen, char* out);
 inline constexpr std::size_t utf16ToUtf8Slack = 16;
 
+// UTF-16 bytes, little- or big-endian, as UTF-8; an odd last byte becomes U+FFFD, as half a
+// surrogate pair does.
+std::string utf16BytesToUtf8(std::string_view bytes, bool bigEndian);
+
 // Writes UTF-8 as UTF-16 to `out`, which has room for one unit per byte, and returns the end
 // of what was written.
 char16_t* utf8ToUtf16(std::string_view bytes, char16_t* out);
