@@ -37,6 +37,11 @@ constexpr NamedReference namedReferences[] = {
 #include "sheets/html_entities.inc"
 };
 
+// The references pages are full of, told before the whole table is searched.
+constexpr NamedReference commonReferences[] = {
+    {"nbsp;", "\xC2\xA0"}, {"amp;", "&"}, {"lt;", "<"}, {"gt;", ">"}, {"quot;", "\""},
+};
+
 // The longest name of the references that may go without ';', and of any reference.
 constexpr std::size_t longestLegacyName = 6;
 constexpr std::size_t longestName = 32;
@@ -549,6 +554,10 @@ private:
         while (p + length < end && length < longestName && isAlphanumeric(p[length]))
             ++length;
         const auto lookUp = [](std::string_view name) -> const NamedReference* {
+            for (const NamedReference& entry : commonReferences) {
+                if (entry.name == name)
+                    return &entry;
+            }
             const auto* const found = std::lower_bound(
                 std::begin(namedReferences), std::end(namedReferences), name,
                 [](const NamedReference& entry, std::string_view key) { return entry.name < key; });
