@@ -49,6 +49,9 @@ public:
     virtual void showText(LabelId label, std::string_view text) = 0;
     // One report per examined row: its index and the last index of the pass.
     virtual void progress(std::int64_t index, std::int64_t lastIndex) = 0;
+    // Called now and then while an operation has had nothing to report for a while (a file
+    // being read, or a sheet a reader holds until its end), so that the window keeps painting.
+    virtual void stillWorking() {}
 };
 
 } // namespace brisquel

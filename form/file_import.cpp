@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <exception>
@@ -49,6 +50,8 @@ public:
         m_pass->finish();
         m_pass.reset();
     }
+    // The reader has handed nothing on for a while.
+    void poll() override { m_view.stillWorking(); }
 
     void restore(TallyState::RowsMark mark) {
         m_pass.reset();
@@ -89,16 +92,22 @@ FileFailure failureOf(sheets::Problem problem) {
     return FileFailure::Damaged;
 }
 
-// The file readers run on a second thread, handing what they read through a short queue to
-// the import on the window's thread, so that reading a file (inflating, decoding) and importing
-// its rows take the two cores at once. Only the reader runs there: the tally state and the
-// window are touched on the caller's thread alone. The text's buffers travel whole: the
+// A file that could not be read at all, in the system's words.
+struct CannotOpen {
+    std::string reason;
+};
+
+// The file is read, and its reader runs, on a second thread, handing what it reads through a
+// short queue to the import on the window's thread, so that reading a file (inflating,
+// decoding) and importing its rows take the two cores at once, and the window keeps painting
+// while a large file comes off a slow disk. Only the reader runs there: the tally state and
+// the window are touched on the caller's thread alone. The text's buffers travel whole: the
 // reader's writer fills one, the queue takes it, the import reads it and hands it back empty
 // for the writer to fill again, so the text is copied once, into alltxt.
 class ReaderThread final : private sheets::SheetSink {
 public:
-    ReaderThread(SheetReader read, std::string_view bytes)
-        : m_thread([this, read, bytes] { run(read, bytes); }) {}
+    ReaderThread(SheetReader read, const std::string& path)
+        : m_thread([this, read, path] { run(read, path); }) {}
     ReaderThread(const ReaderThread&) = delete;
     ReaderThread& operator=(const ReaderThread&) = delete;
     // Stops the reader where it stands, if it still reads, and waits for it.
@@ -111,8 +120,8 @@ public:
         m_thread.join();
     }
 
-    // Hands everything the reader gives to `sink`, in order, then rethrows what ended the
-    // reader, if anything did.
+    // Hands everything the reader gives to `sink`, in order, polling it while the reader gives
+    // nothing for a while, then rethrows what ended the reader, if anything did.
     void drainInto(sheets::SheetSink& sink) {
         std::string emptied;
         for (;;) {
@@ -120,7 +129,11 @@ public:
             if (emptied.capacity() > 0 && emptied.capacity() <= spareCapacity && m_spares.size() < maxSpares)
                 m_spares.push_back(std::move(emptied));
             emptied = {};
-            m_ready.wait(lock, [this] { return !m_queue.empty() || m_done; });
+            while (!m_ready.wait_for(lock, quietInterval, [this] { return !m_queue.empty() || m_done; })) {
+                lock.unlock();
+                sink.poll();
+                lock.lock();
+            }
             if (m_queue.empty()) {
                 if (m_error)
                     std::rethrow_exception(m_error);
@@ -172,11 +185,17 @@ private:
     // cell, is let go.
     static constexpr std::size_t maxSpares = 4;
     static constexpr std::size_t spareCapacity = 2 * pieceSize;
+    // While the reader hands nothing on for this long, the import's sink is polled, for the
+    // window to keep painting.
+    static constexpr std::chrono::milliseconds quietInterval{25};
 
-    void run(SheetReader read, std::string_view bytes) {
+    void run(SheetReader read, const std::string& path) {
         std::exception_ptr error;
         try {
-            read(bytes, *this);
+            const FileBytes file = readWholeFile(path);
+            if (!file.ok())
+                throw CannotOpen{file.error};
+            read(file.bytes(), *this);
         } catch (const Stopped&) {
         } catch (...) {
             error = std::current_exception();
@@ -257,10 +276,9 @@ private:
 
 FileImportResult importFile(const std::string& path, SheetReader read, ImportSink& sink) {
     try {
-        const FileBytes file = readWholeFile(path);
-        if (!file.ok())
-            return {FileFailure::CannotOpen, path, file.error};
-        ReaderThread(read, file.bytes()).drainInto(sink);
+        ReaderThread(read, path).drainInto(sink);
+    } catch (const CannotOpen& failure) {
+        return {FileFailure::CannotOpen, path, failure.reason};
     } catch (const sheets::ReadError& error) {
         return {failureOf(error.problem()), path, error.detail()};
     } catch (const std::bad_alloc&) {

@@ -314,6 +314,11 @@ void Form1::progress(std::int64_t index, std::int64_t lastIndex) {
         showPending(now - m_countsShown >= countsInterval);
 }
 
+void Form1::stillWorking() {
+    if (m_clock() - m_lastShown >= showInterval)
+        showPending(false);
+}
+
 void Form1::showPendingNow() {
     showPending(true);
 }

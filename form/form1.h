@@ -59,6 +59,7 @@ public:
     std::string fieldText(FieldId field) override;
     void showText(LabelId label, std::string_view text) override;
     void progress(std::int64_t index, std::int64_t lastIndex) override;
+    void stillWorking() override;
 
 private:
     bool ask(std::string_view question);

@@ -12,9 +12,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <thread>
 
 namespace brisquel {
 namespace {
@@ -216,6 +218,36 @@ TEST(ImportFiles, AFailureWhileTheReaderMeasuresStopsTheReader) {
     EXPECT_EQ(FileFailure::OutOfMemory,
               importFiles(state, {file.path()}, view, sheetA.size() - 1, readThenMeasure).failure);
     EXPECT_FALSE(measuredToTheEnd);
+}
+
+// Counts the calls that keep the window painting while a reader hands nothing on.
+struct QuietView final : test::RecordingView {
+    std::atomic<int> stillWorkingCalls = 0;
+    void stillWorking() override { ++stillWorkingCalls; }
+};
+QuietView* quietView = nullptr;
+
+// Hands its sheet on only once the window was kept painting meanwhile, or after ten seconds.
+void readAfterAQuietSpell(std::string_view, sheets::SheetSink& sink) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (quietView->stillWorkingCalls == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    std::string text = sheetA;
+    sink.beginSheet({});
+    sink.give(text);
+    sink.endSheet();
+}
+
+// A reader that holds a sheet until its end, or a file coming slowly off its disk, leaves the
+// window painted all the while.
+TEST(ImportFiles, TheWindowKeepsPaintingWhileTheReaderIsQuiet) {
+    const TemporaryFile file("");
+    TallyState state;
+    QuietView view;
+    quietView = &view;
+    EXPECT_TRUE(importFiles(state, {file.path()}, view, std::size_t{1} << 20, readAfterAQuietSpell).ok());
+    EXPECT_GT(view.stillWorkingCalls, 0);
+    EXPECT_EQ(2, state.alltxti());
 }
 
 // The limit follows the smaller of half the memory and a quarter of what the process can
