@@ -24,18 +24,27 @@ public:
     // Whether a sheet of `visibility` is read at all.
     static bool reads(Visibility visibility) { return visibility == Visibility::Visible; }
 
-    void beginSheet(SheetSize expected) override { m_sink.beginSheet(expected); }
+    void beginSheet(SheetSize expected) override {
+        m_sheetHadText = false;
+        m_sink.beginSheet(expected);
+    }
     void append(std::string_view text) override {
-        m_hadText = m_hadText || !text.empty();
+        m_sheetHadText = m_sheetHadText || !text.empty();
         m_sink.append(text);
     }
     void give(std::string& text) override {
-        m_hadText = m_hadText || !text.empty();
+        m_sheetHadText = m_sheetHadText || !text.empty();
         m_sink.give(text);
     }
     void poll() override { m_sink.poll(); }
-    void restartSheet() override { m_sink.restartSheet(); }
-    void endSheet() override { m_sink.endSheet(); }
+    void restartSheet() override {
+        m_sheetHadText = false;
+        m_sink.restartSheet();
+    }
+    void endSheet() override {
+        m_hadText = m_hadText || m_sheetHadText;
+        m_sink.endSheet();
+    }
 
     // After the last sheet: throws ReadError (Empty) when no visible sheet held a value.
     void finish() const {
@@ -45,7 +54,8 @@ public:
 
 private:
     SheetSink& m_sink;
-    bool m_hadText = false;
+    bool m_hadText = false;      // of the sheets ended
+    bool m_sheetHadText = false; // of the sheet begun, since it began or began again
 };
 
 } // namespace brisquel::sheets

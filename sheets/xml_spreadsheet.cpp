@@ -1,6 +1,8 @@
 // The XML Spreadsheet reader: the document is scanned once. A worksheet says whether it is
-// hidden only after its cells, so each worksheet's cells are kept as they are read, as the text
-// they show, and handed on at its end when it is visible.
+// hidden only after its cells, and how wide it is not at all, so each worksheet's cells are kept
+// as they are read, as the text they show. Once its first rows tell a width, its cells are
+// handed on as they come, taken back at its end if it was hidden, and handed on again from
+// those kept if a later row was wider.
 #include "sheets/xml_spreadsheet.h"
 
 #include "sheets/cell_formats.h"
@@ -244,6 +246,8 @@ class SheetCells {
 public:
     std::string& text() { return m_text; }
     std::size_t size() const { return m_cells.size(); }
+    std::size_t rows() const { return m_rows.size(); } // those holding a value
+    std::int32_t lastColumn() const { return m_lastColumn; }
     // The text appended since `start` is the cell's, at `row` and `column`.
     void add(std::int64_t row, std::int32_t column, std::size_t start) {
         if (m_text.size() == start)
@@ -260,21 +264,37 @@ public:
         m_lastColumn = 0;
     }
 
-    void write(SheetSink& sink) const {
+    // The text of the last cell added.
+    std::string_view last() const {
+        const std::size_t start = m_cells.size() > 1 ? m_cells[m_cells.size() - 2].end : 0;
+        return std::string_view(m_text).substr(start, m_cells.back().end - start);
+    }
+
+    // What a worksheet of the cells so far would take, scaled by `share`, the part of the
+    // worksheet they are thought to be.
+    SheetSize expected(double share = 1) const {
         const std::int64_t rows = m_rows.empty() ? 0 : m_rows.back().row;
-        const SheetSize expected{rows, m_text.size() +
-                                           static_cast<std::size_t>(rows) * std::size_t(m_lastColumn + 1)};
-        writeSheet(sink, expected, m_lastColumn, [&](SheetWriter& writer) {
-            std::size_t start = 0;
-            for (std::size_t r = 0; r < m_rows.size(); ++r) {
-                const std::size_t end = r + 1 < m_rows.size() ? m_rows[r + 1].firstCell : m_cells.size();
-                for (std::size_t c = m_rows[r].firstCell; c < end; ++c) {
-                    writer.cell(m_rows[r].row, m_cells[c].column,
-                                std::string_view(m_text).substr(start, m_cells[c].end - start));
-                    start = m_cells[c].end;
-                }
+        const auto scaled = [share](double size) { return size / std::max(share, 1e-9); };
+        return {static_cast<std::int64_t>(scaled(static_cast<double>(rows))),
+                static_cast<std::size_t>(scaled(static_cast<double>(m_text.size()) +
+                                                static_cast<double>(rows) * (m_lastColumn + 1)))};
+    }
+
+    void write(SheetSink& sink) const {
+        writeSheet(sink, expected(), m_lastColumn, [&](SheetWriter& writer) { feed(writer); });
+    }
+
+    // Every cell, in order.
+    void feed(SheetWriter& writer) const {
+        std::size_t start = 0;
+        for (std::size_t r = 0; r < m_rows.size(); ++r) {
+            const std::size_t end = r + 1 < m_rows.size() ? m_rows[r + 1].firstCell : m_cells.size();
+            for (std::size_t c = m_rows[r].firstCell; c < end; ++c) {
+                writer.cell(m_rows[r].row, m_cells[c].column,
+                            std::string_view(m_text).substr(start, m_cells[c].end - start));
+                start = m_cells[c].end;
             }
-        });
+        }
     }
 
 private:
@@ -467,13 +487,17 @@ std::string_view utf8Document(std::string_view bytes, std::string& decoded) {
     return decoded;
 }
 
+// The rows of a worksheet kept before its cells are handed on as they come: their widest tells
+// the worksheet's width, and the bytes they take about its size.
+constexpr std::size_t rowsAhead = 1024;
+
 class XmlSpreadsheetReader {
 public:
     XmlSpreadsheetReader(std::string_view bytes, SheetSink& sink)
         : m_xml([bytes,
                  given = false]() mutable { return std::exchange(given, true) ? std::string_view() : bytes; },
                 ""),
-          m_sink(sink) {}
+          m_sink(sink), m_document(bytes) {}
 
     void read() {
         try {
@@ -630,8 +654,37 @@ private:
     void endWorksheet() {
         m_worksheet = -1;
         const std::string_view visible = trimmed(m_visibleText);
-        if (visible != "SheetHidden" && visible != "SheetVeryHidden")
-            m_cells.write(m_sink);
+        const bool hidden = visible == "SheetHidden" || visible == "SheetVeryHidden";
+        if (!m_writer) {
+            if (!hidden)
+                m_cells.write(m_sink);
+            return;
+        }
+        m_writer->finish();
+        const bool whole = m_writer->wroteAll() && m_writer->lastColumn() == m_cells.lastColumn();
+        m_writer.reset();
+        if (hidden || !whole) {
+            m_sink.restartSheet();
+            if (!hidden) {
+                SheetWriter writer(m_sink, m_cells.lastColumn());
+                m_cells.feed(writer);
+                writer.finish();
+            }
+        }
+        m_sink.endSheet();
+    }
+
+    // The rows kept tell the worksheet's width: they are handed on, and from here on each
+    // cell as it comes.
+    void startHandingOn() {
+        const PieceInput& in = m_xml.input();
+        const char* const at = in.input.data() + in.pos;
+        double share = 1;
+        if (at > m_document.data() && at <= m_document.data() + m_document.size())
+            share = static_cast<double>(at - m_document.data()) / static_cast<double>(m_document.size());
+        m_sink.beginSheet(m_cells.expected(share));
+        m_writer.emplace(m_sink, m_cells.lastColumn());
+        m_cells.feed(*m_writer);
     }
 
     void startTable() {
@@ -660,6 +713,8 @@ private:
     }
 
     void startRow(const Placement& at) {
+        if (!m_writer && m_cells.rows() >= rowsAhead)
+            startHandingOn();
         if (m_nextRow > maxRows && at.index.empty()) {
             m_rowNumber = maxRows + 1;
             m_xml.fail("行超出工作表范围");
@@ -758,8 +813,11 @@ private:
     }
 
     void addCell() {
+        const std::size_t cells = m_cells.size();
         m_cells.add(m_rowNumber, m_column, m_dataStart);
-        // Nothing reaches the sink before the worksheet ends: it is polled now and then.
+        if (m_writer && m_cells.size() > cells)
+            m_writer->cell(m_rowNumber, m_column, m_cells.last());
+        // While the first rows are kept nothing reaches the sink: it is polled now and then.
         if (++m_unpolled == 1u << 14) {
             m_unpolled = 0;
             m_sink.poll();
@@ -835,6 +893,8 @@ private:
 
     XmlScanner m_xml;
     VisibleSheets m_sink;
+    const std::string_view m_document;
+    std::optional<SheetWriter> m_writer; // once the worksheet's cells are handed on as they come
     Styles m_styles;
     DateSystem m_dates = DateSystem::From1900;
     SheetCells m_cells;

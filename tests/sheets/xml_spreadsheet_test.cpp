@@ -130,6 +130,25 @@ TEST(XmlSpreadsheetReader, HiddenWorksheetsAreLeftOut) {
     EXPECT_EQ("!4", readSheets(workbook("", hidden + veryHidden + worksheet("<Row><Cell/></Row>"))));
 }
 
+// Past its first rows a worksheet is handed on as it is read: hidden, it is taken back at its
+// end; widened by a later row, it is handed on again at that width.
+TEST(XmlSpreadsheetReader, LongWorksheetsComeOutAsShortOnesDo) {
+    std::string rows, widened, text, widenedText;
+    for (int row = 1; row <= 3000; ++row) {
+        const std::string number = std::to_string(row);
+        rows += "<Row>" + cell("Number", number) + cell("String", "b") + "</Row>\n";
+        text += number + "\tb\r\n";
+        const bool wide = row == 2500;
+        widened +=
+            "<Row>" + cell("Number", number) + (wide ? cell("String", "c", " ss:Index='3'") : "") + "</Row>";
+        widenedText += number + (wide ? "\t\tc\r\n" : "\t\t\r\n");
+    }
+    const std::string hidden = worksheet(rows, "<Visible>SheetHidden</Visible>");
+    EXPECT_EQ("\f" + text + "\f" + widenedText,
+              readSheets(workbook("", hidden + worksheet(rows) + worksheet(widened))));
+    EXPECT_EQ("!4", readSheets(workbook("", hidden)));
+}
+
 TEST(XmlSpreadsheetReader, IsToldByItsNamespaceAndRoot) {
     const std::string rows = "<Row>" + cell("String", "a") + "</Row>";
     EXPECT_EQ("a\r\n", readSheets("<ss:Workbook xmlns:ss='urn:schemas-microsoft-com:office:spreadsheet'>" +
