@@ -116,6 +116,18 @@ TEST(XlsCrypto, Md5Sha1AndRc4GiveThePublishedVectors) {
     }
 }
 
+TEST(XlsCrypto, XorObfuscationGivesThePublishedVectors) {
+    // "abc" as Apache POI's tests give it; "1950" from the FILEPASS of a workbook saved with it;
+    // the default password's verifier as msoffcrypto-tool checks it.
+    const XorObfuscation abc = xorObfuscation("abc");
+    EXPECT_EQ(20810, abc.key);
+    EXPECT_EQ(52250, abc.verifier);
+    EXPECT_EQ("accca4abd6bac3bad6a32b45d37929bb", hex({reinterpret_cast<const char*>(abc.array.data()), 16}));
+    EXPECT_EQ(0x499A, xorObfuscation("1950").key);
+    EXPECT_EQ(0xCC61, xorObfuscation("1950").verifier);
+    EXPECT_EQ(0x9A0A, xorObfuscation("VelvetSweatshop").verifier);
+}
+
 // LibreOffice shows the last two General numbers in full (0.00001, 123456789012); a Chinese
 // Excel's General fits 11 characters, and the expected text is what it shows.
 TEST(XlsReader, NumberFormatsOfTheFileAreApplied) {
