@@ -1,4 +1,5 @@
-// MD5 as RFC 1321 gives it, SHA-1 as RFC 3174 does, and RC4.
+// MD5 as RFC 1321 gives it, SHA-1 as RFC 3174 does, RC4, and Excel's XOR obfuscation as the Office
+// document cryptography documentation does.
 #include "sheets/crypto.h"
 
 #include <bit>
@@ -103,6 +104,31 @@ void sha1Block(const unsigned char* block, std::uint32_t (&state)[5]) {
     state[4] += e;
 }
 
+// The XOR obfuscation's tables: the key a password of each length starts from, the words a
+// character's seven low bits XOR into it (one row a character, the last character's the last
+// row), and the bytes that fill the array after the password.
+constexpr std::uint16_t initialCodes[15] = {0xE1F0, 0x1D0F, 0xCC9C, 0x84C0, 0x110C, 0x0E10, 0xF1CE, 0x313E,
+                                            0x1872, 0xE139, 0xD40F, 0x84F9, 0x280C, 0xA96A, 0x4EC3};
+constexpr std::uint16_t keyMatrix[15][7] = {
+    {0xAEFC, 0x4DD9, 0x9BB2, 0x2745, 0x4E8A, 0x9D14, 0x2A09},
+    {0x7B61, 0xF6C2, 0xFDA5, 0xEB6B, 0xC6F7, 0x9DCF, 0x2BBF},
+    {0x4563, 0x8AC6, 0x05AD, 0x0B5A, 0x16B4, 0x2D68, 0x5AD0},
+    {0x0375, 0x06EA, 0x0DD4, 0x1BA8, 0x3750, 0x6EA0, 0xDD40},
+    {0xD849, 0xA0B3, 0x5147, 0xA28E, 0x553D, 0xAA7A, 0x44D5},
+    {0x6F45, 0xDE8A, 0xAD35, 0x4A4B, 0x9496, 0x390D, 0x721A},
+    {0xEB23, 0xC667, 0x9CEF, 0x29FF, 0x53FE, 0xA7FC, 0x5FD9},
+    {0x47D3, 0x8FA6, 0x0F6D, 0x1EDA, 0x3DB4, 0x7B68, 0xF6D0},
+    {0xB861, 0x60E3, 0xC1C6, 0x93AD, 0x377B, 0x6EF6, 0xDDEC},
+    {0x45A0, 0x8B40, 0x06A1, 0x0D42, 0x1A84, 0x3508, 0x6A10},
+    {0xAA51, 0x4483, 0x8906, 0x022D, 0x045A, 0x08B4, 0x1168},
+    {0x76B4, 0xED68, 0xCAF1, 0x85C3, 0x1BA7, 0x374E, 0x6E9C},
+    {0x3730, 0x6E60, 0xDCC0, 0xA9A1, 0x4363, 0x86C6, 0x1DAD},
+    {0x3331, 0x6662, 0xCCC4, 0x89A9, 0x0373, 0x06E6, 0x0DCC},
+    {0x1021, 0x2042, 0x4084, 0x8108, 0x1231, 0x2462, 0x48C4},
+};
+constexpr std::uint8_t padding[15] = {0xBB, 0xFF, 0xFF, 0xBA, 0xFF, 0xFF, 0xB9, 0x80,
+                                      0x00, 0xBE, 0x0F, 0x00, 0xBF, 0x0F, 0x00};
+
 } // namespace
 
 Md5Digest md5(std::string_view bytes) {
@@ -140,6 +166,35 @@ void Rc4::apply(char* data, std::size_t size) {
         std::swap(m_state[m_i], m_state[m_j]);
         data[k] ^= static_cast<char>(m_state[static_cast<std::uint8_t>(m_state[m_i] + m_state[m_j])]);
     }
+}
+
+XorObfuscation xorObfuscation(std::string_view password) {
+    XorObfuscation result{initialCodes[password.size() - 1], 0, {}};
+    const std::size_t firstRow = 15 - password.size();
+    for (std::size_t i = 0; i < password.size(); ++i) {
+        const unsigned byte = static_cast<unsigned char>(password[i]);
+        for (int bit = 0; bit < 7; ++bit)
+            if ((byte >> bit & 1) != 0)
+                result.key ^= keyMatrix[firstRow + i][bit];
+    }
+    // The verifier takes the bytes from the last to the first, then the length, each XORed in
+    // after a rotation of its 15 bits.
+    std::uint32_t verifier = 0;
+    auto fold = [&](std::uint32_t byte) { verifier = ((verifier << 1 & 0x7FFF) | verifier >> 14) ^ byte; };
+    for (auto c = password.rbegin(); c != password.rend(); ++c)
+        fold(static_cast<unsigned char>(*c));
+    fold(static_cast<std::uint32_t>(password.size()));
+    result.verifier = static_cast<std::uint16_t>(verifier ^ 0xCE4B);
+    // The password and then the padding, each byte XORed with the key's low byte at an even
+    // place and its high byte at an odd one, and rotated left 2 bits. The documentation rotates
+    // them right 1 bit, and writes a byte of a record rotated left 5 bits before the XOR; reading
+    // rotates the byte back first, and that takes the array rotated 3 bits further.
+    for (std::size_t i = 0; i < result.array.size(); ++i) {
+        const unsigned byte =
+            i < password.size() ? static_cast<unsigned char>(password[i]) : padding[i - password.size()];
+        result.array[i] = std::rotl(static_cast<std::uint8_t>(byte ^ (result.key >> (i % 2 * 8) & 0xFF)), 2);
+    }
+    return result;
 }
 
 } // namespace brisquel::sheets

@@ -1,4 +1,5 @@
-// MD5, SHA-1 and RC4: what reading an .xls saved with Excel's default password takes.
+// MD5, SHA-1, RC4 and Excel's XOR obfuscation: what reading an .xls saved with Excel's default
+// password takes.
 #pragma once
 
 #include <array>
@@ -26,5 +27,17 @@ private:
     std::array<std::uint8_t, 256> m_state;
     std::uint8_t m_i = 0, m_j = 0;
 };
+
+// What Excel's XOR obfuscation makes of a password of 1 to 15 bytes (a byte a character): the
+// key and the verifier its FILEPASS record holds, and the 16 bytes XORed into the records. A
+// byte of a record is read by rotating it left 3 bits and XORing `array[i % 16]` into it, `i`
+// being its place in the stream plus the size of its record's data.
+struct XorObfuscation {
+    std::uint16_t key;
+    std::uint16_t verifier;
+    std::array<std::uint8_t, 16> array;
+};
+
+XorObfuscation xorObfuscation(std::string_view password);
 
 } // namespace brisquel::sheets

@@ -315,15 +315,59 @@ private:
     std::string m_bytes; // the key stream of m_block
 };
 
-[[noreturn]] void encrypted(const char* how = "") {
+// A workbook to be opened with a password, `how` naming how Excel 97-2003 encrypted it.
+[[noreturn]] void encrypted(bool biff5, const char* how = "") {
+    if (biff5)
+        throw ReadError(Problem::Encrypted, "受密码保护的 Excel 5.0/95 工作簿");
     throw ReadError(Problem::Encrypted, std::string("受密码保护的 Excel 97-2003 工作簿（.xls") + how + "）");
 }
 
+// `stream` with the data of its records handed to `decrypt(plain, from, to, size)` to decrypt
+// in place, the bytes `from` to `to` of a record of `size` bytes of data. Record headers stay
+// plain, and so do a few records and the sheets' places in BOUNDSHEET.
+template <typename Decrypt> std::string decryptedRecords(std::string_view stream, Decrypt decrypt) {
+    std::string plain(stream);
+    Records records(stream, 0);
+    std::uint16_t type = 0;
+    std::string_view data;
+    for (std::size_t at = 0; records.next(type, data); at = records.at()) {
+        if (type == Bof || type == FilePass || type == InterfaceHeader || type == RevisionHead ||
+            type == UserExclusive || type == FileLock || type == RevisionInfo)
+            continue;
+        decrypt(plain, at + 4 + (type == BoundSheet ? std::min<std::size_t>(4, data.size()) : 0),
+                records.at(), data.size());
+    }
+    return plain;
+}
+
+// The default password a byte a character, as XOR obfuscation takes it.
+constexpr std::string_view defaultPasswordBytes = "VelvetSweatshop";
+
+// `stream` with its records freed of XOR obfuscation, when `keyAndVerifier` (the key, then the
+// verifier) tell the default password.
+std::string deobfuscated(std::string_view stream, std::string_view keyAndVerifier, bool biff5) {
+    const XorObfuscation obfuscation = xorObfuscation(defaultPasswordBytes);
+    if (keyAndVerifier.size() < 4 || u16At(keyAndVerifier, 0) != obfuscation.key ||
+        u16At(keyAndVerifier, 2) != obfuscation.verifier)
+        encrypted(biff5, "，XOR 混淆");
+    return decryptedRecords(
+        stream, [&](std::string& plain, std::size_t from, std::size_t to, std::size_t size) {
+            for (; from < to; ++from)
+                plain[from] = static_cast<char>(std::rotl(static_cast<std::uint8_t>(plain[from]), 3) ^
+                                                obfuscation.array[(from + size) % 16]);
+        });
+}
+
 // `stream` with its records decrypted as FILEPASS `filePass` tells, when it tells the default
-// password; otherwise the workbook is one to be opened with a password (ReadError).
-std::string decrypted(std::string_view stream, std::string_view filePass) {
+// password; otherwise the workbook is one to be opened with a password (ReadError). Excel
+// 5.0/95 knew XOR obfuscation alone, and its FILEPASS holds no type before the key.
+std::string decrypted(std::string_view stream, std::string_view filePass, bool biff5) {
+    if (biff5)
+        return deobfuscated(stream, filePass, true);
+    if (filePass.size() >= 2 && u16At(filePass, 0) == 0)
+        return deobfuscated(stream, filePass.substr(2), false);
     if (filePass.size() < 6 || u16At(filePass, 0) != 1)
-        encrypted(filePass.size() >= 2 && u16At(filePass, 0) == 0 ? "，XOR 混淆" : "");
+        encrypted(false);
     const std::uint32_t major = u16At(filePass, 2), minor = u16At(filePass, 4);
     std::optional<BlockKeys> keys;
     std::string verifier; // 16 bytes, then their hash
@@ -336,16 +380,16 @@ std::string decrypted(std::string_view stream, std::string_view filePass) {
         // The header, of the size given, names the key's bits; the salt and the verifier follow.
         const std::uint64_t headerSize = filePass.size() >= 14 ? u32At(filePass, 10) : 0;
         if (headerSize < 32 || filePass.size() - 14 < headerSize + 60)
-            encrypted(how);
+            encrypted(false, how);
         const std::uint32_t bits = u32At(filePass, 30) == 0 ? 40 : u32At(filePass, 30);
         const std::size_t at = 14 + static_cast<std::size_t>(headerSize);
         if (bits < 40 || bits > 128 || bits % 8 != 0 || u32At(filePass, at) != 16 ||
             u32At(filePass, at + 36) != 20)
-            encrypted(how);
+            encrypted(false, how);
         keys = BlockKeys::sha1Keys(defaultPassword, filePass.substr(at + 4, 16), bits / 8);
         verifier = std::string(filePass.substr(at + 20, 16)).append(filePass.substr(at + 40, 20));
     } else {
-        encrypted();
+        encrypted(false);
     }
     keys->block(0).apply(verifier.data(), verifier.size());
     const std::string_view plainVerifier = std::string_view(verifier).substr(0, 16);
@@ -353,20 +397,10 @@ std::string decrypted(std::string_view stream, std::string_view filePass) {
                                  ? std::string(reinterpret_cast<const char*>(md5(plainVerifier).data()), 16)
                                  : std::string(reinterpret_cast<const char*>(sha1(plainVerifier).data()), 20);
     if (verifier.compare(16, std::string::npos, hash) != 0)
-        encrypted(how);
-    // Record headers stay plain, and so do a few records and the sheets' places in BOUNDSHEET.
-    std::string plain(stream);
-    Records records(stream, 0);
-    std::uint16_t type = 0;
-    std::string_view data;
-    for (std::size_t at = 0; records.next(type, data); at = records.at()) {
-        if (type == Bof || type == FilePass || type == InterfaceHeader || type == RevisionHead ||
-            type == UserExclusive || type == FileLock || type == RevisionInfo)
-            continue;
-        keys->apply(plain, at + 4 + (type == BoundSheet ? std::min<std::size_t>(4, data.size()) : 0),
-                    records.at());
-    }
-    return plain;
+        encrypted(false, how);
+    return decryptedRecords(stream, [&](std::string& plain, std::size_t from, std::size_t to, std::size_t) {
+        keys->apply(plain, from, to);
+    });
 }
 
 struct Sheet {
@@ -471,8 +505,8 @@ Workbook::Workbook(std::string_view stream) : m_stream(stream) {
     if (!records.next(type, data) || type != Bof)
         damaged("缺少 BOF 记录");
     m_biff5 = isBiff5(data);
-    if (Records after = records; after.next(type, data) && type == FilePass && !m_biff5) {
-        m_decrypted = decrypted(stream, data);
+    if (Records after = records; after.next(type, data) && type == FilePass) {
+        m_decrypted = decrypted(stream, data, m_biff5);
         m_stream = m_decrypted;
         records = Records(m_stream, after.at());
     }
@@ -503,8 +537,7 @@ void Workbook::placeSheets() {
 void Workbook::readGlobal(std::uint16_t type, std::string_view data, Records& records) {
     switch (type) {
     case FilePass:
-        throw ReadError(Problem::Encrypted, m_biff5 ? "受密码保护的 Excel 5.0/95 工作簿"
-                                                    : "受密码保护的 Excel 97-2003 工作簿（.xls）");
+        encrypted(m_biff5);
     case CodePageRecord:
         // Excel 97-2003 strings say their own encoding; Excel 5.0/95 ones are bytes.
         if (m_biff5 && data.size() >= 2) {

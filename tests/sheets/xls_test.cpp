@@ -116,6 +116,18 @@ TEST(XlsCrypto, Md5Sha1AndRc4GiveThePublishedVectors) {
     }
 }
 
+TEST(XlsCrypto, XorObfuscationGivesThePublishedVectors) {
+    // "abc" as Apache POI's tests give it; "1950" from the FILEPASS of a workbook saved with it;
+    // the default password's verifier as msoffcrypto-tool checks it.
+    const XorObfuscation abc = xorObfuscation("abc");
+    EXPECT_EQ(20810, abc.key);
+    EXPECT_EQ(52250, abc.verifier);
+    EXPECT_EQ("accca4abd6bac3bad6a32b45d37929bb", hex({reinterpret_cast<const char*>(abc.array.data()), 16}));
+    EXPECT_EQ(0x499A, xorObfuscation("1950").key);
+    EXPECT_EQ(0xCC61, xorObfuscation("1950").verifier);
+    EXPECT_EQ(0x9A0A, xorObfuscation("VelvetSweatshop").verifier);
+}
+
 // LibreOffice shows the last two General numbers in full (0.00001, 123456789012); a Chinese
 // Excel's General fits 11 characters, and the expected text is what it shows.
 TEST(XlsReader, NumberFormatsOfTheFileAreApplied) {
@@ -240,6 +252,135 @@ TEST(CompoundFile, StreamsOfEverySizeComeBackWhole) {
     }
 }
 
+// Excel's XOR obfuscation as the Office document cryptography documentation's pseudo-code
+// spells it out, step by step, to obfuscate workbooks for the reader.
+namespace method1 {
+
+constexpr std::uint16_t InitialCode[15] = {0xE1F0, 0x1D0F, 0xCC9C, 0x84C0, 0x110C, 0x0E10, 0xF1CE, 0x313E,
+                                           0x1872, 0xE139, 0xD40F, 0x84F9, 0x280C, 0xA96A, 0x4EC3};
+constexpr std::uint16_t XorMatrix[105] = {
+    0xAEFC, 0x4DD9, 0x9BB2, 0x2745, 0x4E8A, 0x9D14, 0x2A09, 0x7B61, 0xF6C2, 0xFDA5, 0xEB6B, 0xC6F7,
+    0x9DCF, 0x2BBF, 0x4563, 0x8AC6, 0x05AD, 0x0B5A, 0x16B4, 0x2D68, 0x5AD0, 0x0375, 0x06EA, 0x0DD4,
+    0x1BA8, 0x3750, 0x6EA0, 0xDD40, 0xD849, 0xA0B3, 0x5147, 0xA28E, 0x553D, 0xAA7A, 0x44D5, 0x6F45,
+    0xDE8A, 0xAD35, 0x4A4B, 0x9496, 0x390D, 0x721A, 0xEB23, 0xC667, 0x9CEF, 0x29FF, 0x53FE, 0xA7FC,
+    0x5FD9, 0x47D3, 0x8FA6, 0x0F6D, 0x1EDA, 0x3DB4, 0x7B68, 0xF6D0, 0xB861, 0x60E3, 0xC1C6, 0x93AD,
+    0x377B, 0x6EF6, 0xDDEC, 0x45A0, 0x8B40, 0x06A1, 0x0D42, 0x1A84, 0x3508, 0x6A10, 0xAA51, 0x4483,
+    0x8906, 0x022D, 0x045A, 0x08B4, 0x1168, 0x76B4, 0xED68, 0xCAF1, 0x85C3, 0x1BA7, 0x374E, 0x6E9C,
+    0x3730, 0x6E60, 0xDCC0, 0xA9A1, 0x4363, 0x86C6, 0x1DAD, 0x3331, 0x6662, 0xCCC4, 0x89A9, 0x0373,
+    0x06E6, 0x0DCC, 0x1021, 0x2042, 0x4084, 0x8108, 0x1231, 0x2462, 0x48C4};
+constexpr std::uint8_t PadArray[15] = {0xBB, 0xFF, 0xFF, 0xBA, 0xFF, 0xFF, 0xB9, 0x80,
+                                       0x00, 0xBE, 0x0F, 0x00, 0xBF, 0x0F, 0x00};
+
+std::uint16_t CreateXorKey(const std::string& Password) {
+    std::uint16_t XorKey = InitialCode[Password.size() - 1];
+    int CurrentElement = 0x68;
+    for (std::size_t Index = Password.size(); Index-- > 0;) {
+        std::uint8_t Char = static_cast<std::uint8_t>(Password[Index]);
+        for (int i = 0; i < 7; ++i) {
+            if ((Char & 0x40) != 0)
+                XorKey ^= XorMatrix[CurrentElement];
+            Char = static_cast<std::uint8_t>(Char << 1);
+            --CurrentElement;
+        }
+    }
+    return XorKey;
+}
+
+std::uint16_t CreatePasswordVerifier(const std::string& Password) {
+    std::uint16_t Verifier = 0;
+    const std::string PasswordArray = static_cast<char>(Password.size()) + Password;
+    for (std::size_t Index = PasswordArray.size(); Index-- > 0;) {
+        const int Intermediate1 = (Verifier & 0x4000) == 0 ? 0 : 1;
+        const int Intermediate2 = Verifier * 2 & 0x7FFF;
+        const int Intermediate3 = Intermediate1 | Intermediate2;
+        Verifier =
+            static_cast<std::uint16_t>(Intermediate3 ^ static_cast<std::uint8_t>(PasswordArray[Index]));
+    }
+    return static_cast<std::uint16_t>(Verifier ^ 0xCE4B);
+}
+
+std::uint8_t XorRor(std::uint8_t byte1, std::uint8_t byte2) {
+    return std::rotr(static_cast<std::uint8_t>(byte1 ^ byte2), 1);
+}
+
+std::array<std::uint8_t, 16> CreateXorArray(const std::string& Password) {
+    const std::uint16_t XorKey = CreateXorKey(Password);
+    const auto High = static_cast<std::uint8_t>(XorKey >> 8), Low = static_cast<std::uint8_t>(XorKey & 0xFF);
+    int Index = static_cast<int>(Password.size());
+    std::array<std::uint8_t, 16> ObfuscationArray{};
+    if (Index % 2 == 1) {
+        ObfuscationArray[Index] = XorRor(PadArray[0], High);
+        --Index;
+        ObfuscationArray[Index] = XorRor(Password.back(), Low);
+    }
+    while (Index > 0) {
+        --Index;
+        ObfuscationArray[Index] = XorRor(Password[Index], High);
+        --Index;
+        ObfuscationArray[Index] = XorRor(Password[Index], Low);
+    }
+    Index = 15;
+    int PadIndex = 15 - static_cast<int>(Password.size());
+    while (PadIndex > 0) {
+        ObfuscationArray[Index--] = XorRor(PadArray[PadIndex--], High);
+        ObfuscationArray[Index--] = XorRor(PadArray[PadIndex--], Low);
+    }
+    return ObfuscationArray;
+}
+
+void EncryptData(const std::string& Password, char* Data, std::size_t Length, std::size_t XorArrayIndex) {
+    const std::array<std::uint8_t, 16> XorArray = CreateXorArray(Password);
+    for (std::size_t Index = 0; Index < Length; ++Index) {
+        Data[Index] =
+            static_cast<char>(std::rotl(static_cast<std::uint8_t>(Data[Index]), 5) ^ XorArray[XorArrayIndex]);
+        XorArrayIndex = (XorArrayIndex + 1) % 16;
+    }
+}
+
+// `stream` with FILEPASS `filePass` after its first BOF, the sheets' places in BOUNDSHEET moved
+// past it, and the data of its records obfuscated but for the records and places never
+// obfuscated. A record's obfuscation starts at the XOR array's byte for the place of its first
+// obfuscated byte in the stream plus the size of its data.
+std::string obfuscated(std::string_view stream, std::string_view filePass, const std::string& password) {
+    std::string out;
+    for (std::size_t at = 0; at < stream.size(); at += 4 + u16At(stream, at + 2)) {
+        std::string data(stream.substr(at + 4, u16At(stream, at + 2)));
+        if (u16At(stream, at) == 0x0085)
+            data.replace(0, 4, le(u32At(data, 0) + 4 + filePass.size(), 4));
+        out += record(static_cast<std::uint16_t>(u16At(stream, at)), data);
+        if (at == 0)
+            out += record(0x002F, filePass);
+    }
+    for (std::size_t at = 0; at < out.size(); at += 4 + u16At(out, at + 2)) {
+        const std::uint32_t type = u16At(out, at), size = u16At(out, at + 2);
+        if (type == 0x0809 || type == 0x002F || type == 0x0194 || type == 0x0195 || type == 0x00E1 ||
+            type == 0x0196 || type == 0x0138)
+            continue;
+        const std::size_t first = at + 4 + (type == 0x0085 ? 4 : 0);
+        EncryptData(password, out.data() + first, at + 4 + size - first, (first + size) % 16);
+    }
+    return out;
+}
+
+} // namespace method1
+
+TEST(XlsReader, WorkbookObfuscatedUnderTheDefaultPasswordReadsAsThePlainOne) {
+    const std::string password = "VelvetSweatshop";
+    const std::string keys =
+        le(method1::CreateXorKey(password), 2) + le(method1::CreatePasswordVerifier(password), 2);
+    for (const auto& [name, stream, filePass] :
+         {std::array<std::string, 3>{"xls_libreoffice.xls", "Workbook", le(0, 2) + keys},
+          {"xls_gnumeric.xls", "Workbook", le(0, 2) + keys},
+          {"xls_biff7_gbk.xls", "Book", keys}}) {
+        SCOPED_TRACE(name);
+        const std::string file = fixture(name);
+        std::string storage;
+        const std::string_view plain = CompoundFile(file).stream(stream, storage);
+        EXPECT_EQ(sheetsOf(file),
+                  sheetsOf(compoundFile({{stream, method1::obfuscated(plain, filePass, password)}})));
+    }
+}
+
 std::string patched(std::string bytes, std::size_t at, std::uint32_t value) {
     bytes.replace(at, 4, le(value, 4));
     return bytes;
@@ -279,6 +420,7 @@ TEST(XlsReader, EveryOtherFileGetsItsNotice) {
     };
     const std::string label = byteLabel(0, 0, "x");
     const std::string velvet = fixture("xls_default_password.xls");
+    const std::string velvetKey = le(method1::CreateXorKey("VelvetSweatshop"), 2);
     const std::size_t verifier = velvet.find(std::string_view("\x2F\0\x36\0\x01\0\x01\0\x01\0", 10)) + 26;
     const Case cases[] = {
         {"Excel 95 in code page 0", xlsFile(codePage(0), {{label}}, true), Problem::OtherSpreadsheet,
@@ -287,6 +429,10 @@ TEST(XlsReader, EveryOtherFileGetsItsNotice) {
          "代码页 932（日文）"},
         {"Excel 95 FILEPASS", xlsFile(record(0x002F, le(0, 6)), {{label}}, true), Problem::Encrypted,
          "5.0/95"},
+        {"Excel 95 FILEPASS of the default key, another verifier",
+         xlsFile(record(0x002F, velvetKey + le(0x9A0B, 2)), {{label}}, true), Problem::Encrypted, "5.0/95"},
+        {"Excel 95 FILEPASS cut short", xlsFile(record(0x002F, velvetKey), {{label}}, true),
+         Problem::Encrypted, "5.0/95"},
         {"Excel 95 label longer than its record",
          xlsFile("", {{record(0x0204, cellHead(0, 0) + le(4, 2) + "abc")}}, true), Problem::Damaged,
          "Book 数据流"},
@@ -300,6 +446,11 @@ TEST(XlsReader, EveryOtherFileGetsItsNotice) {
         {"Excel 4.0 sheet", record(0x0409, le(4, 2) + le(0x10, 2) + le(0, 2)), Problem::OtherSpreadsheet,
          "4.0"},
         {"FILEPASS", xlsFile(record(0x002F, le(1, 6)), {{sheet}}), Problem::Encrypted},
+        {"FILEPASS of XOR obfuscation, the default key, another verifier",
+         xlsFile(record(0x002F, le(0, 2) + velvetKey + le(0x9A0B, 2)), {{sheet}}), Problem::Encrypted,
+         "（.xls，XOR 混淆）"},
+        {"FILEPASS of XOR obfuscation cut short", xlsFile(record(0x002F, le(0, 2) + velvetKey), {{sheet}}),
+         Problem::Encrypted, "（.xls，XOR 混淆）"},
         {"FILEPASS of another password", patched(velvet, verifier, 0), Problem::Encrypted},
         {"FILEPASS of CryptoAPI and the default password", cryptoApiWorkbook(false), Problem::Empty},
         {"FILEPASS of CryptoAPI and another password", cryptoApiWorkbook(true), Problem::Encrypted,
