@@ -248,14 +248,16 @@ public:
     std::size_t size() const { return m_cells.size(); }
     std::size_t rows() const { return m_rows.size(); } // those holding a value
     std::int32_t lastColumn() const { return m_lastColumn; }
-    // The text appended since `start` is the cell's, at `row` and `column`.
-    void add(std::int64_t row, std::int32_t column, std::size_t start) {
+    // The text appended since `start` is the cell's, at `row` and `column`: whether it holds a
+    // value, and so was added.
+    bool add(std::int64_t row, std::int32_t column, std::size_t start) {
         if (m_text.size() == start)
-            return;
+            return false;
         if (m_rows.empty() || m_rows.back().row != row)
             m_rows.push_back({row, m_cells.size()});
         m_cells.push_back({column, m_text.size()});
         m_lastColumn = std::max(m_lastColumn, column);
+        return true;
     }
     void clear() {
         m_text.clear();
@@ -813,9 +815,7 @@ private:
     }
 
     void addCell() {
-        const std::size_t cells = m_cells.size();
-        m_cells.add(m_rowNumber, m_column, m_dataStart);
-        if (m_writer && m_cells.size() > cells)
+        if (m_cells.add(m_rowNumber, m_column, m_dataStart) && m_writer)
             m_writer->cell(m_rowNumber, m_column, m_cells.last());
         // While the first rows are kept nothing reaches the sink: it is polled now and then.
         if (++m_unpolled == 1u << 14) {
